@@ -1,0 +1,38 @@
+#ifndef KESTROVIX_H
+#define KESTROVIX_H
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPixmap>
+
+#include <opencv2/core.hpp>
+
+#include "ui_kestrovix.h"
+
+class Kestrovix : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit Kestrovix(QWidget *parent = nullptr);
+    ~Kestrovix() override;
+
+    // Shows one processed frame in the picture area, scaled to fit and centred.
+    void presentFrame(const cv::Mat &img);
+
+public slots:
+    void onOpencvpic();
+    void videoplay();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    Ui_KestrovixClass ui;
+    QImage frameImage;
+    QImage scaledImage;
+    QPixmap framePixmap;
+    int trackedFrames;
+};
+
+#endif // KESTROVIX_H

@@ -1,0 +1,52 @@
+#include "automaticrecognition.h"
+
+#include "kestrovix.h"
+
+#include <opencv2/imgproc.hpp>
+
+cv::Ptr<cv::BackgroundSubtractorMOG2> createMovingObjectModel()
+{
+    return cv::createBackgroundSubtractorMOG2(500, 16.0, false);
+}
+
+std::vector<cv::Rect> markMovingObjects(const cv::Mat &frame, cv::BackgroundSubtractorMOG2 &ptrMOG,
+                                        cv::Mat &foreground, cv::Mat &result)
+{
+    ptrMOG.apply(frame, foreground, 0.03);
+    cv::threshold(foreground, foreground, 25, 255, cv::THRESH_BINARY);
+
+    // Erode away speckle, then dilate more than was eroded to join the pieces of one object.
+    cv::Mat kernel_erode = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5), cv::Point(-1, -1));
+    cv::Mat kernel_dilate = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(11, 11), cv::Point(-1, -1));
+    cv::erode(foreground, foreground, kernel_erode, cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
+              cv::morphologyDefaultBorderValue());
+    cv::dilate(foreground, foreground, kernel_dilate, cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
+               cv::morphologyDefaultBorderValue());
+
+    return boxMiddlingContours(foreground, result);
+}
+
+std::vector<cv::Rect> boxMiddlingContours(const cv::Mat &mask, cv::Mat &result)
+{
+    std::vector<std::vector<cv::Point>> contours;
+    cv::findContours(mask, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE, cv::Point(0, 0));
+
+    std::vector<cv::Rect> boxes;
+    std::vector<cv::Point> hull;
+    for (size_t i = 0; i < contours.size(); ++i) {
+        // Judge the size by the hull, so that a ragged outline counts as the object it encloses,
+        // but box the contour itself.
+        cv::convexHull(contours[i], hull, false, true);
+        const double area = cv::contourArea(hull, false);
+        if (area > 500 && area < 1000) {
+            const cv::Rect rect = cv::boundingRect(contours[i]);
+            cv::rectangle(result, rect, cv::Scalar(0, 255, 0), 1, cv::LINE_8, 0);
+            boxes.push_back(rect);
+        }
+    }
+    return boxes;
+}
+
+void Kestrovix::onOpencvpic()
+{
+}

@@ -1,0 +1,5 @@
+#include "kestrovix.h"
+
+void Kestrovix::videoplay()
+{
+}
