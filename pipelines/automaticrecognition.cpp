@@ -1,8 +1,12 @@
 #include "automaticrecognition.h"
 
+#include "backgroundaudio.h"
 #include "kestrovix.h"
+#include "keywait.h"
+#include "resourcedirectory.h"
 
 #include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
 
 cv::Ptr<cv::BackgroundSubtractorMOG2> createMovingObjectModel()
 {
@@ -49,4 +53,28 @@ std::vector<cv::Rect> boxMiddlingContours(const cv::Mat &mask, cv::Mat &result)
 
 void Kestrovix::onOpencvpic()
 {
+    startBackgroundAudioOnce();
+    ui.progressBar_2->setVisible(false);
+
+    cv::VideoCapture capture;
+    capture.open(resourcePath("bike.avi"), cv::CAP_ANY);
+
+    cv::Mat frame;
+    cv::Mat foreground;
+    cv::Mat result;
+    cv::Ptr<cv::BackgroundSubtractorMOG2> ptrMOG = createMovingObjectModel();
+    bool stop = false;
+    while (!stop) {
+        if (!capture.read(frame))
+            break;
+        result = frame.clone();
+        markMovingObjects(frame, *ptrMOG, foreground, result);
+        presentFrame(result);
+
+        if (waitKeyPumping(10) >= 0)
+            stop = true;
+        // A window closed mid-run must not go on playing the video unseen.
+        if (!isVisible())
+            stop = true;
+    }
 }

@@ -11,40 +11,11 @@
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
-#include <fstream>
-#include <sstream>
+#include "media.h"
 
 namespace {
 
-const QString kResources = QStringLiteral(KESTROVIX_SOURCE_RESOURCES);
-
-std::vector<cv::Mat> readAllFrames(const QString &path)
-{
-    std::vector<cv::Mat> frames;
-    cv::VideoCapture capture(path.toStdString(), cv::CAP_ANY);
-    cv::Mat frame;
-    while (capture.read(frame))
-        frames.push_back(frame.clone());
-    return frames;
-}
-
-std::vector<std::vector<std::string>> readCsv(const QString &path)
-{
-    std::vector<std::vector<std::string>> rows;
-    std::ifstream in(path.toStdString());
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        std::vector<std::string> fields;
-        std::stringstream stream(line);
-        std::string field;
-        while (std::getline(stream, field, ','))
-            fields.push_back(field);
-        rows.push_back(fields);
-    }
-    return rows;
-}
+const QString kResources = media::resources();
 
 QByteArray fileBytes(const QString &path)
 {
@@ -67,12 +38,12 @@ private slots:
 
 void MediaTest::bikeHasObjectsInsideAndOutsideTheBand()
 {
-    const std::vector<cv::Mat> frames = readAllFrames(kResources + "/bike.avi");
+    const std::vector<cv::Mat> frames = media::readAllFrames(kResources + "/bike.avi");
     QVERIFY2(frames.size() >= 200, qPrintable(QString::number(frames.size())));
     QCOMPARE(frames.front().type(), CV_8UC3);
 
     int mustBox = 0, mustNotBox = 0;
-    for (const auto &row : readCsv(kResources + "/bike.truth.csv")) {
+    for (const auto &row : media::readCsv(kResources + "/bike.truth.csv")) {
         QCOMPARE(row.size(), size_t(7));
         QVERIFY(std::stoul(row[0]) < frames.size());
         mustBox += row[6] == "1";
@@ -84,10 +55,10 @@ void MediaTest::bikeHasObjectsInsideAndOutsideTheBand()
 
 void MediaTest::video3HasExactly484FramesAndATargetPath()
 {
-    const std::vector<cv::Mat> frames = readAllFrames(kResources + "/video3.mp4");
+    const std::vector<cv::Mat> frames = media::readAllFrames(kResources + "/video3.mp4");
     QCOMPARE(frames.size(), size_t(484));
 
-    const auto truth = readCsv(kResources + "/video3.truth.csv");
+    const auto truth = media::readCsv(kResources + "/video3.truth.csv");
     QCOMPARE(truth.size(), size_t(484));
     const cv::Rect picture(0, 0, frames.front().cols, frames.front().rows);
     cv::Point2d previous;
@@ -140,8 +111,8 @@ void MediaTest::generatorMakesTheSameMediaAgain()
     for (const QString name : {"bike.truth.csv", "video3.truth.csv", "background.MP3"})
         QVERIFY2(fileBytes(out.filePath(name)) == fileBytes(kResources + "/" + name), qPrintable(name));
     for (const QString name : {"bike.avi", "video3.mp4"}) {
-        const std::vector<cv::Mat> made = readAllFrames(out.filePath(name));
-        const std::vector<cv::Mat> committed = readAllFrames(kResources + "/" + name);
+        const std::vector<cv::Mat> made = media::readAllFrames(out.filePath(name));
+        const std::vector<cv::Mat> committed = media::readAllFrames(kResources + "/" + name);
         QCOMPARE(made.size(), committed.size());
         for (size_t i = 0; i < made.size(); ++i)
             QVERIFY2(cv::norm(made[i], committed[i], cv::NORM_INF) == 0,

@@ -1,0 +1,14 @@
+#ifndef BACKGROUNDAUDIO_H
+#define BACKGROUNDAUDIO_H
+
+// 1 once the background sound thread has been launched. Touched by the GUI thread only.
+extern int g_audioStarted;
+
+// Launches the background sound thread the first time it is called; later calls do nothing.
+void startBackgroundAudioOnce();
+
+// The background sound thread: plays the tune, waits 72 seconds, and starts again,
+// for as long as the process lives.
+void audioLoop(void *);
+
+#endif // BACKGROUNDAUDIO_H

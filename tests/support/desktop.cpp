@@ -1,0 +1,132 @@
+#include "desktop.h"
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QThread>
+#include <QWidget>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstring>
+
+namespace desktop {
+
+bool xdotool(const QStringList &arguments, QString *output)
+{
+    QProcess process;
+    process.start("xdotool", arguments);
+    if (!process.waitForFinished(20000))
+        return false;
+    if (output)
+        *output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+void runLater(int milliseconds, const QString &commandLine)
+{
+    QProcess::startDetached("sh", {"-c", QString("sleep %1; %2").arg(milliseconds / 1000.0).arg(commandLine)});
+}
+
+bool click(const QPoint &screenPoint)
+{
+    return xdotool({"mousemove", "--sync", QString::number(screenPoint.x()), QString::number(screenPoint.y()),
+                    "click", "1"});
+}
+
+bool drag(const QList<QPoint> &screenPoints)
+{
+    if (screenPoints.size() < 2)
+        return false;
+    auto moveTo = [](const QPoint &point) {
+        return xdotool({"mousemove", QString::number(point.x()), QString::number(point.y())});
+    };
+    if (!moveTo(screenPoints.first()) || !xdotool({"mousedown", "1"}))
+        return false;
+    for (int i = 1; i < screenPoints.size(); ++i) {
+        QThread::msleep(30);
+        if (!moveTo(screenPoints[i]))
+            return false;
+    }
+    QThread::msleep(30);
+    return xdotool({"mouseup", "1"});
+}
+
+bool typeKeyAt(const QPoint &screenPoint, const QString &key)
+{
+    return xdotool({"mousemove", "--sync", QString::number(screenPoint.x()), QString::number(screenPoint.y()),
+                    "key", key});
+}
+
+QList<unsigned long> findWindows(const QString &titlePattern)
+{
+    QString output;
+    QList<unsigned long> windows;
+    if (!xdotool({"search", "--onlyvisible", "--name", titlePattern}, &output))
+        return windows;
+    for (const QString &line : output.split('\n', Qt::SkipEmptyParts))
+        windows << line.trimmed().toULong();
+    return windows;
+}
+
+unsigned long waitForWindow(const QString &titlePattern, int milliseconds)
+{
+    for (int waited = 0; waited <= milliseconds; waited += 100) {
+        const QList<unsigned long> windows = findWindows(titlePattern);
+        if (!windows.isEmpty())
+            return windows.first();
+        QThread::msleep(100);
+    }
+    return 0;
+}
+
+QRect windowGeometry(unsigned long window)
+{
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return QRect();
+    XWindowAttributes attributes;
+    QRect geometry;
+    if (XGetWindowAttributes(display, window, &attributes)) {
+        int x = 0, y = 0;
+        Window child;
+        XTranslateCoordinates(display, window, attributes.root, 0, 0, &x, &y, &child);
+        geometry = QRect(x, y, attributes.width, attributes.height);
+    }
+    XCloseDisplay(display);
+    return geometry;
+}
+
+bool requestClose(unsigned long window)
+{
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    XEvent event;
+    std::memset(&event, 0, sizeof(event));
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    const bool sent = XSendEvent(display, window, False, NoEventMask, &event) != 0;
+    XFlush(display);
+    XCloseDisplay(display);
+    return sent;
+}
+
+QImage grabWindow(unsigned long window)
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->grabWindow(window).toImage().convertToFormat(QImage::Format_RGB888) : QImage();
+}
+
+QPoint centreOf(const QWidget *widget)
+{
+    return widget->mapToGlobal(widget->rect().center());
+}
+
+} // namespace desktop

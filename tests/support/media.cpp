@@ -1,0 +1,80 @@
+#include "media.h"
+
+#include <opencv2/videoio.hpp>
+
+#include <fstream>
+#include <sstream>
+
+namespace media {
+
+QString resources()
+{
+    return QStringLiteral(KESTROVIX_SOURCE_RESOURCES);
+}
+
+std::vector<cv::Mat> readAllFrames(const QString &path)
+{
+    std::vector<cv::Mat> frames;
+    cv::VideoCapture capture(path.toStdString(), cv::CAP_ANY);
+    cv::Mat frame;
+    while (capture.read(frame))
+        frames.push_back(frame.clone());
+    return frames;
+}
+
+std::vector<std::vector<std::string>> readCsv(const QString &path)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::ifstream in(path.toStdString());
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::vector<std::string> fields;
+        std::stringstream stream(line);
+        std::string field;
+        while (std::getline(stream, field, ','))
+            fields.push_back(field);
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+std::vector<BikeObject> readBikeTruth()
+{
+    std::vector<BikeObject> objects;
+    for (const auto &row : readCsv(resources() + "/bike.truth.csv")) {
+        if (row.size() != 7)
+            continue;
+        objects.push_back({std::stoi(row[0]), row[1],
+                           cv::Rect(std::stoi(row[2]), std::stoi(row[3]), std::stoi(row[4]), std::stoi(row[5])),
+                           std::stoi(row[6])});
+    }
+    return objects;
+}
+
+std::vector<cv::Rect> readVideo3Truth()
+{
+    std::vector<cv::Rect> boxes;
+    for (const auto &row : readCsv(resources() + "/video3.truth.csv")) {
+        if (row.size() == 5)
+            boxes.emplace_back(std::stoi(row[1]), std::stoi(row[2]), std::stoi(row[3]), std::stoi(row[4]));
+    }
+    return boxes;
+}
+
+double intersectionOverUnion(const cv::Rect &a, const cv::Rect &b)
+{
+    const double overlap = (a & b).area();
+    const double all = a.area() + b.area() - overlap;
+    return all > 0 ? overlap / all : 0.0;
+}
+
+QImage scaledForDisplay(const cv::Mat &frame, const QSize &size, Qt::TransformationMode mode)
+{
+    const QImage image(frame.data, frame.cols, frame.rows, static_cast<qsizetype>(frame.step),
+                       QImage::Format_BGR888);
+    return image.scaled(size, Qt::KeepAspectRatio, mode).convertToFormat(QImage::Format_RGB888);
+}
+
+} // namespace media

@@ -1,0 +1,44 @@
+#ifndef MEDIA_H
+#define MEDIA_H
+
+// Reading the committed media and their ground truth in tests.
+
+#include <QImage>
+#include <QString>
+
+#include <opencv2/core.hpp>
+
+#include <string>
+#include <vector>
+
+namespace media {
+
+// The source tree's resources directory, which the program reads by default.
+QString resources();
+
+std::vector<cv::Mat> readAllFrames(const QString &path);
+
+// Rows of a comma-separated file, without the comment lines.
+std::vector<std::vector<std::string>> readCsv(const QString &path);
+
+// One object of bike.avi in one frame.
+struct BikeObject
+{
+    int frame;
+    std::string name;
+    cv::Rect box;
+    int expected;  // 1 must be boxed, 0 must not be, -1 not judged
+};
+std::vector<BikeObject> readBikeTruth();
+
+// The target's box in every frame of video3.mp4.
+std::vector<cv::Rect> readVideo3Truth();
+
+double intersectionOverUnion(const cv::Rect &a, const cv::Rect &b);
+
+// A frame as the picture area shows it: scaled to fit `size`, keeping the aspect ratio.
+QImage scaledForDisplay(const cv::Mat &frame, const QSize &size, Qt::TransformationMode mode);
+
+} // namespace media
+
+#endif // MEDIA_H

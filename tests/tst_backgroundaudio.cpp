@@ -1,0 +1,131 @@
+// The background sound: one thread however many clicks, silence until the first
+// click, real samples after it, and a program that still ends when its window is
+// closed in the middle of a run.
+
+#include "backgroundaudio.h"
+#include "desktop.h"
+#include "kestrovix.h"
+#include "media.h"
+#include "resourcedirectory.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+int threadsNamed(const QString &name)
+{
+    int count = 0;
+    const QDir tasks("/proc/self/task");
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + "/comm"));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name.toUtf8())
+            ++count;
+    }
+    return count;
+}
+
+// The loudest 16-bit sample in a raw recording.
+int peakOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray bytes = file.readAll();
+    const auto *samples = reinterpret_cast<const qint16 *>(bytes.constData());
+    int peak = 0;
+    for (qsizetype i = 0; i < bytes.size() / 2; ++i)
+        peak = std::max(peak, std::abs(int(samples[i])));
+    return peak;
+}
+
+// Where a widget of the form sits inside the main window, measured on a window of our own.
+QPoint offsetInWindow(const char *objectName)
+{
+    Kestrovix probe;
+    probe.show();
+    if (!QTest::qWaitForWindowExposed(&probe))
+        return QPoint();
+    auto *widget = probe.findChild<QWidget *>(objectName);
+    return widget->mapTo(&probe, widget->rect().center());
+}
+
+} // namespace
+
+class BackgroundAudioTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void oneThreadHoweverManyClicks();
+    void soundStartsOnTheFirstClickAndTheProgramEndsWhenClosed();
+};
+
+void BackgroundAudioTest::oneThreadHoweverManyClicks()
+{
+    // Without media every run ends at once, so the clicks come quickly.
+    QTemporaryDir empty;
+    setResourceDirectory(empty.path().toStdString());
+    Kestrovix w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(g_audioStarted, 0);
+    QCOMPARE(threadsNamed("kx-audio"), 0);
+
+    const QPoint manual = desktop::centreOf(w.findChild<QPushButton *>("pushButton"));
+    const QPoint automatic = desktop::centreOf(w.findChild<QPushButton *>("pushButton_2"));
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(desktop::click(i % 2 ? manual : automatic));
+        QTest::qWait(150);
+    }
+    QTRY_COMPARE(g_audioStarted, 1);
+    QTest::qWait(300);
+    QCOMPARE(threadsNamed("kx-audio"), 1);
+    for (int i = 0; i < 6; ++i)
+        startBackgroundAudioOnce();
+    QCOMPARE(threadsNamed("kx-audio"), 1);
+}
+
+void BackgroundAudioTest::soundStartsOnTheFirstClickAndTheProgramEndsWhenClosed()
+{
+    const QPoint buttonOffset = offsetInWindow("pushButton_2");
+    QTemporaryDir scratch;
+    const QString recording = scratch.filePath("sound.raw");
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("SDL_AUDIODRIVER", "disk");
+    environment.insert("SDL_DISKAUDIOFILE", recording);
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(KESTROVIX_PROGRAM);
+    QVERIFY(program.waitForStarted());
+
+    const unsigned long window = desktop::waitForWindow("^Kestrovix$", 10000);
+    QVERIFY(window);
+    QTest::qWait(800);
+    QVERIFY2(peakOf(recording) == 0, "no sound before the first click");
+
+    QVERIFY(desktop::click(desktop::windowGeometry(window).topLeft() + buttonOffset));
+    QElapsedTimer clock;
+    clock.start();
+    while (peakOf(recording) < 1000 && clock.elapsed() < 5000)
+        QTest::qWait(100);
+    QVERIFY2(peakOf(recording) >= 1000, "the tune is playing");
+    QCOMPARE(program.state(), QProcess::Running);
+
+    // bike.avi is still playing: closing the window must end the run and the program.
+    QVERIFY(desktop::requestClose(window));
+    clock.restart();
+    QVERIFY(program.waitForFinished(5000));
+    QVERIFY2(clock.elapsed() < 1500, qPrintable(QString("%1 ms to end").arg(clock.elapsed())));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+}
+
+QTEST_MAIN(BackgroundAudioTest)
+#include "tst_backgroundaudio.moc"
