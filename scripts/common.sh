@@ -9,6 +9,7 @@ KESTROVIX_PACKAGES=(
     libsdl2-mixer-dev
     libmp3lame-dev
     libbenchmark-dev
+    fonts-wqy-microhei
     xvfb xauth xdotool
     g++-mingw-w64-x86-64
 )

@@ -6,6 +6,7 @@
 #include "desktop.h"
 #include "kestrovix.h"
 #include "media.h"
+#include "program.h"
 #include "resourcedirectory.h"
 
 #include <QDir>
@@ -41,17 +42,6 @@ int peakOf(const QString &path)
     for (qsizetype i = 0; i < bytes.size() / 2; ++i)
         peak = std::max(peak, std::abs(int(samples[i])));
     return peak;
-}
-
-// Where a widget of the form sits inside the main window, measured on a window of our own.
-QPoint offsetInWindow(const char *objectName)
-{
-    Kestrovix probe;
-    probe.show();
-    if (!QTest::qWaitForWindowExposed(&probe))
-        return QPoint();
-    auto *widget = probe.findChild<QWidget *>(objectName);
-    return widget->mapTo(&probe, widget->rect().center());
 }
 
 } // namespace
@@ -92,18 +82,12 @@ void BackgroundAudioTest::oneThreadHoweverManyClicks()
 
 void BackgroundAudioTest::soundStartsOnTheFirstClickAndTheProgramEndsWhenClosed()
 {
-    const QPoint buttonOffset = offsetInWindow("pushButton_2");
+    const QPoint buttonOffset = program::widgetRect("pushButton_2", false).center();
     QTemporaryDir scratch;
     const QString recording = scratch.filePath("sound.raw");
 
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("SDL_AUDIODRIVER", "disk");
-    environment.insert("SDL_DISKAUDIOFILE", recording);
-    program.setProcessEnvironment(environment);
-    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    program.start(KESTROVIX_PROGRAM);
-    QVERIFY(program.waitForStarted());
+    QProcess kestrovix;
+    QVERIFY(program::start(kestrovix, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + recording}));
 
     const unsigned long window = desktop::waitForWindow("^Kestrovix$", 10000);
     QVERIFY(window);
@@ -116,15 +100,15 @@ void BackgroundAudioTest::soundStartsOnTheFirstClickAndTheProgramEndsWhenClosed(
     while (peakOf(recording) < 1000 && clock.elapsed() < 5000)
         QTest::qWait(100);
     QVERIFY2(peakOf(recording) >= 1000, "the tune is playing");
-    QCOMPARE(program.state(), QProcess::Running);
+    QCOMPARE(kestrovix.state(), QProcess::Running);
 
     // bike.avi is still playing: closing the window must end the run and the program.
     QVERIFY(desktop::requestClose(window));
     clock.restart();
-    QVERIFY(program.waitForFinished(5000));
+    QVERIFY(kestrovix.waitForFinished(5000));
     QVERIFY2(clock.elapsed() < 1500, qPrintable(QString("%1 ms to end").arg(clock.elapsed())));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
+    QCOMPARE(kestrovix.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(kestrovix.exitCode(), 0);
 }
 
 QTEST_MAIN(BackgroundAudioTest)

@@ -1,7 +1,10 @@
 // The main window as the user first sees it: the form, the window, and how
 // frames are shown in the picture area.
 
+#include "desktop.h"
 #include "kestrovix.h"
+#include "program.h"
+#include "resourcedirectory.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -9,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
 
@@ -48,6 +52,7 @@ private slots:
     void formKeepsAnExistingObjectName();
     void windowOpensWithPictureAreaAndNoProgressBar();
     void slotsAreTheTwoPipelines();
+    void eachButtonRunsItsOwnPipeline();
     void presentedFrameKeepsAspectAndIsCentred_data();
     void presentedFrameKeepsAspectAndIsCentred();
     void resizeRescalesTheLastFrameSmoothlyAfterItsSourceIsGone();
@@ -173,6 +178,31 @@ void MainWindowTest::slotsAreTheTwoPipelines()
     }
     QCOMPARE(ownSlots, QStringList({"onOpencvpic()", "videoplay()"}));
     QCOMPARE(meta.propertyCount(), meta.propertyOffset());
+}
+
+void MainWindowTest::eachButtonRunsItsOwnPipeline()
+{
+    // Without media both runs end at once, each leaving its own trace: the manual one
+    // shows the progress bar and says it cannot open its video; the automatic one hides the bar.
+    QTemporaryDir empty;
+    setResourceDirectory(empty.path().toStdString());
+    Kestrovix w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto *progressBar = w.findChild<QProgressBar *>("progressBar_2");
+
+    QByteArray printed = program::standardOutputOf([&] {
+        QVERIFY(desktop::click(desktop::centreOf(w.findChild<QPushButton *>("pushButton"))));
+        QTRY_VERIFY(progressBar->isVisible());
+    });
+    QCOMPARE(printed, QByteArray("can not open ...\n"));
+
+    printed = program::standardOutputOf([&] {
+        QVERIFY(desktop::click(desktop::centreOf(w.findChild<QPushButton *>("pushButton_2"))));
+        QTRY_VERIFY(!progressBar->isVisible());
+        QTest::qWait(200);
+    });
+    QVERIFY(printed.isEmpty());
 }
 
 void MainWindowTest::presentedFrameKeepsAspectAndIsCentred_data()

@@ -1,5 +1,6 @@
 #include "desktop.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QProcess>
@@ -30,34 +31,31 @@ void runLater(int milliseconds, const QString &commandLine)
     QProcess::startDetached("sh", {"-c", QString("sleep %1; %2").arg(milliseconds / 1000.0).arg(commandLine)});
 }
 
+// xdotool's own --sync waits for ever when the pointer is already at the target,
+// so the moves pause briefly instead.
+QStringList moveTo(const QPoint &screenPoint)
+{
+    return {"mousemove", QString::number(screenPoint.x()), QString::number(screenPoint.y()), "sleep", "0.05"};
+}
+
 bool click(const QPoint &screenPoint)
 {
-    return xdotool({"mousemove", "--sync", QString::number(screenPoint.x()), QString::number(screenPoint.y()),
-                    "click", "1"});
+    return xdotool(moveTo(screenPoint) << "click" << "1");
 }
 
 bool drag(const QList<QPoint> &screenPoints)
 {
     if (screenPoints.size() < 2)
         return false;
-    auto moveTo = [](const QPoint &point) {
-        return xdotool({"mousemove", QString::number(point.x()), QString::number(point.y())});
-    };
-    if (!moveTo(screenPoints.first()) || !xdotool({"mousedown", "1"}))
-        return false;
-    for (int i = 1; i < screenPoints.size(); ++i) {
-        QThread::msleep(30);
-        if (!moveTo(screenPoints[i]))
-            return false;
-    }
-    QThread::msleep(30);
-    return xdotool({"mouseup", "1"});
+    QStringList steps = moveTo(screenPoints.first()) << "mousedown" << "1";
+    for (int i = 1; i < screenPoints.size(); ++i)
+        steps << moveTo(screenPoints[i]);
+    return xdotool(steps << "mouseup" << "1");
 }
 
 bool typeKeyAt(const QPoint &screenPoint, const QString &key)
 {
-    return xdotool({"mousemove", "--sync", QString::number(screenPoint.x()), QString::number(screenPoint.y()),
-                    "key", key});
+    return xdotool(moveTo(screenPoint) << "key" << key);
 }
 
 QList<unsigned long> findWindows(const QString &titlePattern)
@@ -127,6 +125,39 @@ QImage grabWindow(unsigned long window)
 QPoint centreOf(const QWidget *widget)
 {
     return widget->mapToGlobal(widget->rect().center());
+}
+
+void typeKeyIntoWindowLater(int milliseconds, const QString &titlePattern, const QString &key)
+{
+    QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                            {"--helper-key", QString::number(milliseconds), titlePattern, key});
+}
+
+void closeWindowLater(int milliseconds, const QString &titlePattern)
+{
+    QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                            {"--helper-close", QString::number(milliseconds), titlePattern});
+}
+
+int runHelperCommand(int argc, char *argv[])
+{
+    const QStringList arguments = [&] {
+        QStringList all;
+        for (int i = 1; i < argc; ++i)
+            all << QString::fromLocal8Bit(argv[i]);
+        return all;
+    }();
+    const bool typeKey = arguments.size() == 4 && arguments[0] == "--helper-key";
+    const bool close = arguments.size() == 3 && arguments[0] == "--helper-close";
+    if (!typeKey && !close)
+        return -1;
+    QThread::msleep(arguments[1].toULong());
+    const unsigned long window = waitForWindow(arguments[2], 20000);
+    if (!window)
+        return 1;
+    if (close)
+        return requestClose(window) ? 0 : 1;
+    return typeKeyAt(windowGeometry(window).center(), arguments[3]) ? 0 : 1;
 }
 
 } // namespace desktop

@@ -16,6 +16,7 @@ class QWidget;
 namespace desktop {
 
 // Runs xdotool with the arguments and waits for it; true if it succeeded.
+// (Its "mousemove --sync" hangs when the pointer is already there: pause instead.)
 bool xdotool(const QStringList &arguments, QString *output = nullptr);
 
 // Runs a shell command line later, without waiting: input that arrives while
@@ -49,6 +50,29 @@ QImage grabWindow(unsigned long window);
 // Centre of a widget of this process, in screen coordinates.
 QPoint centreOf(const QWidget *widget);
 
+// Later, while this process is busy in a pipeline, a helper process waits for the
+// window with that title and types a key into it (pointer at its centre), or asks
+// it to close as its close button would.
+void typeKeyIntoWindowLater(int milliseconds, const QString &titlePattern, const QString &key);
+void closeWindowLater(int milliseconds, const QString &titlePattern);
+
+// The helper side of the above: handles the command line of a helper process and
+// returns its exit code, or -1 when the command line is not a helper's.
+int runHelperCommand(int argc, char *argv[]);
+
 } // namespace desktop
+
+// A test's main that also serves as the helper process of typeKeyIntoWindowLater
+// and closeWindowLater.
+#define KESTROVIX_TEST_MAIN(TestClass)                               \
+    int main(int argc, char *argv[])                                 \
+    {                                                                \
+        const int helperExit = desktop::runHelperCommand(argc, argv); \
+        if (helperExit >= 0)                                         \
+            return helperExit;                                       \
+        QApplication app(argc, argv);                                \
+        TestClass test;                                              \
+        return QTest::qExec(&test, argc, argv);                      \
+    }
 
 #endif // DESKTOP_H

@@ -1,5 +1,6 @@
 #include "media.h"
 
+#include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
 #include <fstream>
@@ -75,6 +76,40 @@ QImage scaledForDisplay(const cv::Mat &frame, const QSize &size, Qt::Transformat
     const QImage image(frame.data, frame.cols, frame.rows, static_cast<qsizetype>(frame.step),
                        QImage::Format_BGR888);
     return image.scaled(size, Qt::KeepAspectRatio, mode).convertToFormat(QImage::Format_RGB888);
+}
+
+} // namespace media
+
+namespace media {
+
+cv::Point findFrameIn(const QImage &screenshot, const cv::Mat &frame)
+{
+    const QImage rgb = screenshot.convertToFormat(QImage::Format_RGB888);
+    const cv::Mat shot(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar *>(rgb.constBits()),
+                       static_cast<size_t>(rgb.bytesPerLine()));
+    cv::Mat bgr;
+    cv::cvtColor(shot, bgr, cv::COLOR_RGB2BGR);
+    if (bgr.cols < frame.cols || bgr.rows < frame.rows)
+        return {-1, -1};
+    cv::Mat scores;
+    cv::matchTemplate(bgr, frame, scores, cv::TM_SQDIFF_NORMED);
+    double best = 0;
+    cv::Point where;
+    cv::minMaxLoc(scores, &best, nullptr, &where, nullptr);
+    return best < 0.01 ? where : cv::Point(-1, -1);
+}
+
+bool writeVideo(const QString &path, const std::vector<cv::Mat> &frames)
+{
+    if (frames.empty())
+        return false;
+    cv::VideoWriter writer(path.toStdString(), cv::CAP_FFMPEG, cv::VideoWriter::fourcc('m', 'p', '4', 'v'), 25.0,
+                           frames.front().size());
+    if (!writer.isOpened())
+        return false;
+    for (const cv::Mat &frame : frames)
+        writer.write(frame);
+    return true;
 }
 
 } // namespace media

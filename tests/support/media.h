@@ -41,4 +41,15 @@ QImage scaledForDisplay(const cv::Mat &frame, const QSize &size, Qt::Transformat
 
 } // namespace media
 
+
+namespace media {
+
+// Where `frame` appears, pixel for pixel, inside a screenshot; (-1, -1) if it does not.
+cv::Point findFrameIn(const QImage &screenshot, const cv::Mat &frame);
+
+// Writes the frames into `path` as an MPEG-4 video.
+bool writeVideo(const QString &path, const std::vector<cv::Mat> &frames);
+
+} // namespace media
+
 #endif // MEDIA_H

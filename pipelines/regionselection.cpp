@@ -1,0 +1,39 @@
+#include "regionselection.h"
+
+#include "keywait.h"
+
+#include <opencv2/highgui.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cstdlib>
+
+cv::Rect g_roi(0, 0, 0, 0);
+cv::Point g_dragEnd(0, 0);
+cv::Mat g_firstFrame;
+cv::Point g_dragStart(0, 0);
+
+void onMouse(int event, int x, int y, int flags, void *)
+{
+    if (event == cv::EVENT_LBUTTONDOWN) {
+        g_dragStart = cv::Point(x, y);
+        // A click without a drag selects nothing, rather than reaching to where an earlier drag ended.
+        g_dragEnd = g_dragStart;
+    } else if (event == cv::EVENT_MOUSEMOVE && (flags & cv::EVENT_FLAG_LBUTTON)) {
+        if (g_firstFrame.empty())
+            return;
+        // Redraw from a clean copy, so that only the current rectangle shows.
+        cv::Mat tmp;
+        g_firstFrame.copyTo(tmp);
+        g_dragEnd = cv::Point(x, y);
+        cv::rectangle(tmp, g_dragStart, g_dragEnd, cv::Scalar(0, 255, 0), 1, cv::LINE_8, 0);
+        showInWindow("output", tmp);
+    } else if (event == cv::EVENT_LBUTTONUP) {
+        // The rectangle the user saw, whichever way it was dragged.
+        g_roi.x = std::min(g_dragStart.x, g_dragEnd.x);
+        g_roi.y = std::min(g_dragStart.y, g_dragEnd.y);
+        g_roi.width = std::abs(g_dragStart.x - g_dragEnd.x);
+        g_roi.height = std::abs(g_dragStart.y - g_dragEnd.y);
+        destroyWindowLater("output");
+    }
+}

@@ -1,0 +1,17 @@
+#ifndef REGIONSELECTION_H
+#define REGIONSELECTION_H
+
+#include <opencv2/core.hpp>
+
+// What the mouse callback shares with the manual recognition: HighGUI passes the
+// callback no window, so the frame and the drag live here.
+extern cv::Rect g_roi;          // the selected region, then the tracker's box
+extern cv::Point g_dragEnd;     // last pointer position while dragging with the left button
+extern cv::Mat g_firstFrame;    // the frame the user draws on
+extern cv::Point g_dragStart;   // where the left button went down
+
+// HighGUI mouse callback of the window "output": a left-button drag draws a green
+// rectangle on the first frame; the release stores it in g_roi and closes the window.
+void onMouse(int event, int x, int y, int flags, void *userdata);
+
+#endif // REGIONSELECTION_H

@@ -1,0 +1,55 @@
+#include "program.h"
+
+#include "kestrovix.h"
+
+#include <QProgressBar>
+#include <QTest>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace program {
+
+bool start(QProcess &process, const QStringList &environment)
+{
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const QString &variable : environment)
+        variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
+    process.setProcessEnvironment(variables);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(KESTROVIX_PROGRAM, QStringList());
+    return process.waitForStarted();
+}
+
+QRect widgetRect(const char *objectName, bool progressBarShown)
+{
+    Kestrovix probe;
+    probe.findChild<QProgressBar *>("progressBar_2")->setVisible(progressBarShown);
+    probe.show();
+    if (!QTest::qWaitForWindowExposed(&probe))
+        return QRect();
+    auto *widget = probe.findChild<QWidget *>(objectName);
+    return QRect(widget->mapTo(&probe, QPoint(0, 0)), widget->size());
+}
+
+QByteArray standardOutputOf(const std::function<void()> &run)
+{
+    std::fflush(stdout);
+    FILE *capture = std::tmpfile();
+    const int saved = dup(fileno(stdout));
+    dup2(fileno(capture), fileno(stdout));
+    run();
+    std::fflush(stdout);
+    dup2(saved, fileno(stdout));
+    close(saved);
+    std::rewind(capture);
+    QByteArray text;
+    char buffer[256];
+    size_t read = 0;
+    while ((read = std::fread(buffer, 1, sizeof(buffer), capture)) > 0)
+        text.append(buffer, static_cast<qsizetype>(read));
+    std::fclose(capture);
+    return text;
+}
+
+} // namespace program

@@ -1,0 +1,149 @@
+// The real program used as a person uses it: real clicks and drags on the X server,
+// the window "output" closed by its button, the main window closed mid-way.
+
+#include "desktop.h"
+#include "media.h"
+
+#include <QApplication>
+#include "program.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+// Counts the pure blue pixels (the tracker's box) in a part of a screenshot.
+int bluePixelsIn(const QImage &shot, const QRect &area)
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += shot.pixelColor(x, y) == QColor(0, 0, 255);
+    return count;
+}
+
+bool windowGone(const QString &title, int milliseconds)
+{
+    for (int waited = 0; waited <= milliseconds; waited += 100) {
+        if (desktop::findWindows(title).isEmpty())
+            return true;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+} // namespace
+
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void dragAroundTheTargetFollowsItInBlue();
+    void outputClosedByItsButtonStartsTrackingWithoutHanging();
+    void closingTheMainWindowDuringSelectionEndsTheProgram();
+
+private:
+    // Starts the program and clicks "手动识别"; returns the "output" window.
+    unsigned long startManualRun();
+    // Asks the main window to close and expects the program to end soon, successfully.
+    void closeAndExpectCleanExit();
+
+    QProcess kestrovix;
+    unsigned long mainWindow = 0;
+};
+
+void EndToEndTest::init()
+{
+    mainWindow = 0;
+}
+
+void EndToEndTest::cleanup()
+{
+    if (kestrovix.state() != QProcess::NotRunning) {
+        kestrovix.kill();
+        kestrovix.waitForFinished();
+    }
+}
+
+unsigned long EndToEndTest::startManualRun()
+{
+    const QPoint buttonOffset = program::widgetRect("pushButton", false).center();
+    if (!program::start(kestrovix))
+        return 0;
+    mainWindow = desktop::waitForWindow("^Kestrovix$", 10000);
+    if (!mainWindow)
+        return 0;
+    QTest::qWait(300);
+    desktop::click(desktop::windowGeometry(mainWindow).topLeft() + buttonOffset);
+    return desktop::waitForWindow("^output$", 10000);
+}
+
+void EndToEndTest::closeAndExpectCleanExit()
+{
+    QVERIFY(desktop::requestClose(mainWindow));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(kestrovix.waitForFinished(5000));
+    QVERIFY2(clock.elapsed() < 1500, qPrintable(QString("%1 ms to end").arg(clock.elapsed())));
+    QCOMPARE(kestrovix.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(kestrovix.exitCode(), 0);
+}
+
+void EndToEndTest::dragAroundTheTargetFollowsItInBlue()
+{
+    const cv::Mat firstFrame = media::readAllFrames(media::resources() + "/video3.mp4").at(0);
+    const cv::Rect target = media::readVideo3Truth().at(0);
+    const QRect picture = program::widgetRect("label", true);
+    const QRect bar = program::widgetRect("progressBar_2", true);
+
+    const unsigned long output = startManualRun();
+    QVERIFY(output);
+    QTest::qWait(300);
+    const cv::Point imageInWindow = media::findFrameIn(desktop::grabWindow(output), firstFrame);
+    QVERIFY2(imageInWindow.x >= 0, "output shows the first frame");
+    const QPoint image = desktop::windowGeometry(output).topLeft() + QPoint(imageInWindow.x, imageInWindow.y);
+
+    QVERIFY(desktop::drag({image + QPoint(target.x, target.y), image + QPoint(target.x + 15, target.y + 20),
+                           image + QPoint(target.br().x, target.br().y)}));
+    QVERIFY2(windowGone("^output$", 3000), "the release closes output");
+
+    QTest::qWait(800);
+    const QImage early = desktop::grabWindow(mainWindow);
+    QTest::qWait(800);
+    const QImage later = desktop::grabWindow(mainWindow);
+    QVERIFY2(bluePixelsIn(later, picture) > 20, "the target is boxed in blue");
+    QVERIFY2(early.copy(bar) != later.copy(bar), "the progress bar advances");
+
+    closeAndExpectCleanExit();
+}
+
+void EndToEndTest::outputClosedByItsButtonStartsTrackingWithoutHanging()
+{
+    const QRect bar = program::widgetRect("progressBar_2", true);
+    const unsigned long output = startManualRun();
+    QVERIFY(output);
+    QTest::qWait(300);
+
+    QVERIFY(desktop::requestClose(output));
+    QVERIFY2(windowGone("^output$", 3000), "output closes");
+    QTest::qWait(800);
+    const QImage early = desktop::grabWindow(mainWindow);
+    QTest::qWait(800);
+    QVERIFY2(early.copy(bar) != desktop::grabWindow(mainWindow).copy(bar), "the run goes on");
+
+    closeAndExpectCleanExit();
+}
+
+void EndToEndTest::closingTheMainWindowDuringSelectionEndsTheProgram()
+{
+    QVERIFY(startManualRun());
+    QTest::qWait(300);
+    closeAndExpectCleanExit();
+}
+
+KESTROVIX_TEST_MAIN(EndToEndTest)
+#include "tst_endtoend.moc"

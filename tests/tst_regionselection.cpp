@@ -1,0 +1,156 @@
+// Marking the object on the first frame: press, drag, release, in the window "output".
+
+#include "desktop.h"
+#include "keywait.h"
+#include "media.h"
+#include "regionselection.h"
+
+#include <QApplication>
+#include <QtTest>
+
+#include <opencv2/highgui.hpp>
+
+namespace {
+
+void press(int x, int y) { onMouse(cv::EVENT_LBUTTONDOWN, x, y, cv::EVENT_FLAG_LBUTTON, nullptr); }
+void dragTo(int x, int y) { onMouse(cv::EVENT_MOUSEMOVE, x, y, cv::EVENT_FLAG_LBUTTON, nullptr); }
+void release(int x, int y) { onMouse(cv::EVENT_LBUTTONUP, x, y, 0, nullptr); }
+
+// The image part of "output" as it is on the screen.
+QImage outputImageOnScreen(unsigned long window)
+{
+    const cv::Rect image = cv::getWindowImageRect("output");
+    return desktop::grabWindow(window).copy(image.x, image.y, image.width, image.height);
+}
+
+int countPixels(const QImage &image, QColor colour)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y) == colour;
+    return count;
+}
+
+} // namespace
+
+class RegionSelectionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void dragDownAndRightSelectsTheRectangle();
+    void dragUpAndLeftSelectsTheRectangleSeen();
+    void clickWithoutDragSelectsAnEmptyRegionAtThePoint();
+    void otherButtonsAndPlainMovesAreIgnored();
+    void realDragShowsOneRectangleAndReleaseClosesTheWindow();
+
+private:
+    QWidget mainWindow;
+};
+
+void RegionSelectionTest::initTestCase()
+{
+    // The waits serve HighGUI only while the program has a window of its own open.
+    mainWindow.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&mainWindow));
+}
+
+void RegionSelectionTest::init()
+{
+    g_firstFrame = cv::Mat(240, 320, CV_8UC3, cv::Scalar(40, 40, 40));
+}
+
+void RegionSelectionTest::cleanup()
+{
+    destroyAllWindowsNow();
+}
+
+void RegionSelectionTest::dragDownAndRightSelectsTheRectangle()
+{
+    press(100, 80);
+    dragTo(130, 100);
+    dragTo(160, 120);
+    release(170, 135);  // the release point itself is not used: the last drag point is the corner
+    QCOMPARE(g_dragStart, cv::Point(100, 80));
+    QCOMPARE(g_dragEnd, cv::Point(160, 120));
+    QCOMPARE(g_roi, cv::Rect(100, 80, 60, 40));
+}
+
+void RegionSelectionTest::dragUpAndLeftSelectsTheRectangleSeen()
+{
+    press(160, 120);
+    dragTo(120, 90);
+    dragTo(100, 80);
+    release(100, 80);
+    QCOMPARE(g_roi, cv::Rect(100, 80, 60, 40));
+}
+
+void RegionSelectionTest::clickWithoutDragSelectsAnEmptyRegionAtThePoint()
+{
+    press(10, 10);
+    dragTo(90, 70);
+    release(90, 70);
+    QCOMPARE(g_roi, cv::Rect(10, 10, 80, 60));
+
+    press(200, 150);
+    release(200, 150);
+    QCOMPARE(g_roi, cv::Rect(200, 150, 0, 0));
+}
+
+void RegionSelectionTest::otherButtonsAndPlainMovesAreIgnored()
+{
+    press(20, 30);
+    dragTo(50, 70);
+    release(50, 70);
+    const cv::Rect selected = g_roi;
+
+    onMouse(cv::EVENT_MOUSEMOVE, 200, 200, 0, nullptr);
+    onMouse(cv::EVENT_RBUTTONDOWN, 5, 5, cv::EVENT_FLAG_RBUTTON, nullptr);
+    onMouse(cv::EVENT_MOUSEMOVE, 250, 210, cv::EVENT_FLAG_RBUTTON, nullptr);
+    onMouse(cv::EVENT_RBUTTONUP, 250, 210, 0, nullptr);
+    onMouse(cv::EVENT_MBUTTONDOWN, 7, 7, cv::EVENT_FLAG_MBUTTON, nullptr);
+    onMouse(cv::EVENT_MBUTTONUP, 7, 7, 0, nullptr);
+    onMouse(cv::EVENT_LBUTTONDBLCLK, 9, 9, cv::EVENT_FLAG_LBUTTON, nullptr);
+    onMouse(cv::EVENT_MOUSEWHEEL, 11, 11, 120 << 16, nullptr);
+
+    QCOMPARE(g_dragStart, cv::Point(20, 30));
+    QCOMPARE(g_dragEnd, cv::Point(50, 70));
+    QCOMPARE(g_roi, selected);
+}
+
+void RegionSelectionTest::realDragShowsOneRectangleAndReleaseClosesTheWindow()
+{
+    cv::randu(g_firstFrame, cv::Scalar::all(0), cv::Scalar::all(200));  // no pure green in it
+    showInWindow("output", g_firstFrame);
+    cv::setMouseCallback("output", onMouse, nullptr);
+    waitKeyPumping(300);
+    const unsigned long window = desktop::waitForWindow("^output$", 5000);
+    QVERIFY(window);
+
+    const cv::Rect image = cv::getWindowImageRect("output");
+    const QPoint origin = desktop::windowGeometry(window).topLeft() + QPoint(image.x, image.y);
+    QVERIFY(desktop::xdotool({"mousemove", QString::number(origin.x() + 60), QString::number(origin.y() + 50),
+                              "sleep", "0.05", "mousedown", "1"}));
+    for (const QPoint &point : {QPoint(200, 150), QPoint(150, 120), QPoint(100, 90)}) {
+        QVERIFY(desktop::xdotool({"mousemove", QString::number(origin.x() + point.x()),
+                                  QString::number(origin.y() + point.y()), "sleep", "0.05"}));
+        waitKeyPumping(100);
+    }
+
+    // Only the rectangle from the press to the last position: 41 x 41 pixels around.
+    QTRY_COMPARE_WITH_TIMEOUT(countPixels(outputImageOnScreen(window), QColor(0, 255, 0)), 4 * 40, 3000);
+    QCOMPARE(g_dragEnd, cv::Point(100, 90));
+
+    QVERIFY(desktop::xdotool({"mouseup", "1"}));
+    for (int i = 0; i < 20 && !desktop::findWindows("^output$").isEmpty(); ++i)
+        waitKeyPumping(50);
+    QVERIFY(desktop::findWindows("^output$").isEmpty());
+    QCOMPARE(g_roi, cv::Rect(60, 50, 40, 40));
+}
+
+QTEST_MAIN(RegionSelectionTest)
+#include "tst_regionselection.moc"
