@@ -1,5 +1,7 @@
 #include "kestrovix.h"
 
+#include <opencv2/imgproc.hpp>
+
 Kestrovix::Kestrovix(QWidget *parent)
     : QMainWindow(parent)
     , trackedFrames(0)
@@ -17,9 +19,21 @@ Kestrovix::~Kestrovix() = default;
 
 void Kestrovix::presentFrame(const cv::Mat &img)
 {
+    // Decoded video is 8-bit BGR. Anything else is brought to that first, so that the
+    // image never reads past the end of a frame with fewer bytes per pixel.
+    cv::Mat bgr = img;
+    if (!img.empty() && img.type() != CV_8UC3) {
+        if (img.type() == CV_8UC1)
+            cv::cvtColor(img, bgr, cv::COLOR_GRAY2BGR);
+        else if (img.type() == CV_8UC4)
+            cv::cvtColor(img, bgr, cv::COLOR_BGRA2BGR);
+        else
+            return;
+    }
+
     // The pipelines overwrite or release the frame right after this call, while a
     // later resize still needs the picture, so the image keeps its own copy.
-    frameImage = QImage(img.data, img.cols, img.rows, static_cast<qsizetype>(img.step),
+    frameImage = QImage(bgr.data, bgr.cols, bgr.rows, static_cast<qsizetype>(bgr.step),
                         QImage::Format_BGR888)
                      .copy();
     scaledImage = frameImage.scaled(ui.label->size(), Qt::KeepAspectRatio, Qt::FastTransformation);

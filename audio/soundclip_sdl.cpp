@@ -81,7 +81,8 @@ bool openSoundClip(const std::string &path, const std::string &name)
     std::lock_guard<std::mutex> lock(clipsMutex);
     if (findClip(name) != clips().end() || !ensureAudioOpen())
         return false;
-    Mix_Chunk *chunk = Mix_LoadWAV(path.c_str());
+    SDL_RWops *file = SDL_RWFromFile(path.c_str(), "rb");
+    Mix_Chunk *chunk = file ? Mix_LoadWAV_RW(file, 1) : nullptr;
     if (!chunk) {
         reportOnce("cannot load " + path);
         return false;

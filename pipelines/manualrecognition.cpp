@@ -62,6 +62,8 @@ void Kestrovix::videoplay()
     // The region was drawn on the first frame; tracking starts on the second.
     cv::Ptr<cv::TrackerCSRT> tracker = cv::TrackerCSRT::create(cv::TrackerCSRT::Params());
     capture.read(frame);
+    if (!frame.empty())
+        g_roi = clipToImage(g_roi, frame.size());  // a region kept from a larger video
     bool tracking = startTracking(*tracker, frame, g_roi);
 
     // The window's own check ends the run when the window is closed mid-run.

@@ -13,6 +13,15 @@ cv::Point g_dragEnd(0, 0);
 cv::Mat g_firstFrame;
 cv::Point g_dragStart(0, 0);
 
+cv::Rect clipToImage(const cv::Rect &region, const cv::Size &size)
+{
+    const int left = std::clamp(region.x, 0, size.width);
+    const int top = std::clamp(region.y, 0, size.height);
+    const int right = std::clamp(region.x + region.width, left, size.width);
+    const int bottom = std::clamp(region.y + region.height, top, size.height);
+    return cv::Rect(left, top, right - left, bottom - top);
+}
+
 void onMouse(int event, int x, int y, int flags, void *)
 {
     if (event == cv::EVENT_LBUTTONDOWN) {
@@ -34,6 +43,9 @@ void onMouse(int event, int x, int y, int flags, void *)
         g_roi.y = std::min(g_dragStart.y, g_dragEnd.y);
         g_roi.width = std::abs(g_dragStart.x - g_dragEnd.x);
         g_roi.height = std::abs(g_dragStart.y - g_dragEnd.y);
+        // A drag may go past the edges of the picture: track what lies inside it.
+        if (!g_firstFrame.empty())
+            g_roi = clipToImage(g_roi, g_firstFrame.size());
         destroyWindowLater("output");
     }
 }

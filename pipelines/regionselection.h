@@ -10,6 +10,10 @@ extern cv::Point g_dragEnd;     // last pointer position while dragging with the
 extern cv::Mat g_firstFrame;    // the frame the user draws on
 extern cv::Point g_dragStart;   // where the left button went down
 
+// The part of `region` that lies inside an image of `size`. An empty region keeps its
+// place, moved inside the image.
+cv::Rect clipToImage(const cv::Rect &region, const cv::Size &size);
+
 // HighGUI mouse callback of the window "output": a left-button drag draws a green
 // rectangle on the first frame; the release stores it in g_roi and closes the window.
 void onMouse(int event, int x, int y, int flags, void *userdata);

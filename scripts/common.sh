@@ -3,7 +3,7 @@
 KESTROVIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 KESTROVIX_PACKAGES=(
-    cmake g++ pkg-config
+    cmake g++ pkg-config dpkg-dev desktop-file-utils
     qt6-base-dev qt6-qpa-plugins
     libopencv-dev libopencv-contrib-dev
     libsdl2-mixer-dev

@@ -8,6 +8,7 @@
 #include "media.h"
 #include "program.h"
 #include "resourcedirectory.h"
+#include "soundclip.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -51,9 +52,33 @@ class BackgroundAudioTest : public QObject
     Q_OBJECT
 
 private slots:
+    void soundClipsAreNamedWithoutRegardToCase();
     void oneThreadHoweverManyClicks();
     void soundStartsOnTheFirstClickAndTheProgramEndsWhenClosed();
 };
+
+void BackgroundAudioTest::soundClipsAreNamedWithoutRegardToCase()
+{
+    const std::string tune = (media::resources() + "/background.MP3").toStdString();
+    QVERIFY(openSoundClip(tune, "s1"));
+    QVERIFY(!openSoundClip(tune, "S1"));  // the name is taken
+    QVERIFY(playSoundClip("S1"));
+    QVERIFY(closeSoundClip("S1"));
+    QVERIFY(!playSoundClip("s1"));
+    QVERIFY(!closeSoundClip("s1"));
+
+    // A missing or broken file leaves nothing open under the name.
+    QTemporaryDir scratch;
+    QFile broken(scratch.filePath("broken.MP3"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray(5000, '\x33'));
+    broken.close();
+    for (const QString &path : {scratch.filePath("missing.MP3"), scratch.filePath("broken.MP3")}) {
+        QVERIFY(!openSoundClip(path.toStdString(), "s2"));
+        QVERIFY(!playSoundClip("s2"));
+        QVERIFY(!closeSoundClip("s2"));
+    }
+}
 
 void BackgroundAudioTest::oneThreadHoweverManyClicks()
 {

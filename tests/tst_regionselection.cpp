@@ -47,8 +47,18 @@ private slots:
     void clickWithoutDragSelectsAnEmptyRegionAtThePoint();
     void otherButtonsAndPlainMovesAreIgnored();
     void realDragShowsOneRectangleAndReleaseClosesTheWindow();
+    void dragsPastTheEdgesAreClippedToThePicture_data();
+    void dragsPastTheEdgesAreClippedToThePicture();
+    void rightButtonDragIsIgnored();
+    void closingOutputInTheMiddleOfADrag();
 
 private:
+    // Shows the first frame in "output" with the callback, as the manual run does;
+    // returns where the image's top-left corner is on the screen.
+    QPoint showOutput();
+    // Moves the pointer to a point given in image coordinates and lets HighGUI see it.
+    void moveInImage(const QPoint &origin, const QPoint &point);
+
     QWidget mainWindow;
 };
 
@@ -150,6 +160,88 @@ void RegionSelectionTest::realDragShowsOneRectangleAndReleaseClosesTheWindow()
         waitKeyPumping(50);
     QVERIFY(desktop::findWindows("^output$").isEmpty());
     QCOMPARE(g_roi, cv::Rect(60, 50, 40, 40));
+}
+
+QPoint RegionSelectionTest::showOutput()
+{
+    showInWindow("output", g_firstFrame);
+    cv::setMouseCallback("output", onMouse, nullptr);
+    waitKeyPumping(300);
+    const unsigned long window = desktop::waitForWindow("^output$", 5000);
+    const cv::Rect image = cv::getWindowImageRect("output");
+    return desktop::windowGeometry(window).topLeft() + QPoint(image.x, image.y);
+}
+
+void RegionSelectionTest::moveInImage(const QPoint &origin, const QPoint &point)
+{
+    const QPoint screen = origin + point;
+    desktop::xdotool({"mousemove", QString::number(std::max(0, screen.x())), QString::number(std::max(0, screen.y())),
+                      "sleep", "0.05"});
+    waitKeyPumping(60);
+}
+
+void RegionSelectionTest::dragsPastTheEdgesAreClippedToThePicture_data()
+{
+    QTest::addColumn<QPoint>("from");
+    QTest::addColumn<QPoint>("to");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("past the top left") << QPoint(100, 80) << QPoint(-25, -20) << QRect(0, 0, 100, 80);
+    // Far enough to leave the window: the release comes from outside it.
+    QTest::newRow("past the bottom right") << QPoint(250, 200) << QPoint(900, 700) << QRect(250, 200, 70, 40);
+}
+
+void RegionSelectionTest::dragsPastTheEdgesAreClippedToThePicture()
+{
+    QFETCH(QPoint, from);
+    QFETCH(QPoint, to);
+    QFETCH(QRect, expected);
+    const QPoint origin = showOutput();
+    QVERIFY(!desktop::findWindows("^output$").isEmpty());
+
+    moveInImage(origin, from);
+    QVERIFY(desktop::xdotool({"mousedown", "1"}));
+    moveInImage(origin, (from + to) / 2);
+    moveInImage(origin, to);
+    QVERIFY(desktop::xdotool({"mouseup", "1"}));
+    for (int i = 0; i < 20 && !desktop::findWindows("^output$").isEmpty(); ++i)
+        waitKeyPumping(50);
+
+    QVERIFY(desktop::findWindows("^output$").isEmpty());
+    QCOMPARE(g_roi, cv::Rect(expected.x(), expected.y(), expected.width(), expected.height()));
+}
+
+void RegionSelectionTest::rightButtonDragIsIgnored()
+{
+    g_roi = cv::Rect(1, 2, 3, 4);
+    const QPoint origin = showOutput();
+    moveInImage(origin, QPoint(40, 40));
+    QVERIFY(desktop::xdotool({"mousedown", "3"}));
+    moveInImage(origin, QPoint(120, 100));
+    QVERIFY(desktop::xdotool({"mouseup", "3"}));
+    waitKeyPumping(200);
+
+    QCOMPARE(g_roi, cv::Rect(1, 2, 3, 4));
+    QVERIFY(!desktop::findWindows("^output$").isEmpty());
+}
+
+void RegionSelectionTest::closingOutputInTheMiddleOfADrag()
+{
+    g_roi = cv::Rect(5, 6, 7, 8);
+    const QPoint origin = showOutput();
+    const unsigned long window = desktop::waitForWindow("^output$", 5000);
+    moveInImage(origin, QPoint(50, 50));
+    QVERIFY(desktop::xdotool({"mousedown", "1"}));
+    moveInImage(origin, QPoint(90, 80));
+
+    QVERIFY(desktop::requestClose(window));
+    for (int i = 0; i < 20 && !desktop::findWindows("^output$").isEmpty(); ++i)
+        waitKeyPumping(50);
+    QVERIFY(desktop::findWindows("^output$").isEmpty());
+    QCOMPARE(waitKeyPumping(0), -1);  // nothing left to wait for
+
+    QVERIFY(desktop::xdotool({"mouseup", "1"}));
+    waitKeyPumping(100);
+    QCOMPARE(g_roi, cv::Rect(5, 6, 7, 8));  // no release reached the callback
 }
 
 QTEST_MAIN(RegionSelectionTest)

@@ -17,7 +17,9 @@ bool start(QProcess &process, const QStringList &environment)
         variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
     process.setProcessEnvironment(variables);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(KESTROVIX_PROGRAM, QStringList());
+    // The package check points the tests at the installed program instead of the built one.
+    const QString path = qEnvironmentVariable("KESTROVIX_PROGRAM_UNDER_TEST", KESTROVIX_PROGRAM);
+    process.start(path, QStringList());
     return process.waitForStarted();
 }
 

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it on this machine with apt-get, and checks
+# that the installed program starts and both buttons work, using the end-to-end
+# tests against /usr/bin/kestrovix. Removes the package again at the end.
+#
+#   tests/package/check-package.sh <build-dir-with-tests>
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+tests_build=${1:-$root/build}
+package_build=$root/build-package
+
+cmake -S "$root" -B "$package_build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+    -DKESTROVIX_FOR_INSTALL=ON -DBUILD_TESTING=OFF
+cmake --build "$package_build" -j "$(nproc)" --target kestrovix
+(cd "$package_build" && rm -f kestrovix_*.deb && cpack -G DEB)
+deb=$(ls "$package_build"/kestrovix_*.deb)
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for needed in libqt6widgets6 libopencv-tracking406 libopencv-videoio406 libsdl2-mixer-2.0-0 qt6-qpa-plugins; do
+    case "$depends" in
+        *"$needed"*) ;;
+        *) echo "the package does not depend on $needed" >&2; exit 1 ;;
+    esac
+done
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Installing the package needs root; skipped. As root: apt-get install $deb"
+    exit 0
+fi
+
+cleanup() { DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq kestrovix >/dev/null 2>&1 || true; }
+trap cleanup EXIT
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb"
+
+for file in /usr/bin/kestrovix /usr/share/kestrovix/bike.avi /usr/share/kestrovix/video3.mp4 \
+            /usr/share/kestrovix/background.MP3 /usr/share/applications/kestrovix.desktop \
+            /usr/share/icons/hicolor/scalable/apps/kestrovix.svg; do
+    [ -e "$file" ] || { echo "missing after install: $file" >&2; exit 1; }
+done
+desktop-file-validate /usr/share/applications/kestrovix.desktop
+
+export KESTROVIX_PROGRAM_UNDER_TEST=/usr/bin/kestrovix
+export QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy
+xvfb-run -a -s "-screen 0 1280x1024x24" "$tests_build/tests/tst_backgroundaudio" \
+    soundStartsOnTheFirstClickAndTheProgramEndsWhenClosed
+xvfb-run -a -s "-screen 0 1280x1024x24" "$tests_build/tests/tst_endtoend"
+echo "The package installs, and the installed program starts and works."
