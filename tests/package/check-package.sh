@@ -17,7 +17,7 @@ deb=$(ls "$package_build"/kestrovix_*.deb)
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for needed in libqt6widgets6 libopencv-tracking406 libopencv-videoio406 libsdl2-mixer-2.0-0 qt6-qpa-plugins; do
+for needed in libqt6widgets6 libopencv-contrib406 libopencv-videoio406 libsdl2-mixer-2.0-0 qt6-qpa-plugins; do
     case "$depends" in
         *"$needed"*) ;;
         *) echo "the package does not depend on $needed" >&2; exit 1 ;;

@@ -19,7 +19,8 @@ bool start(QProcess &process, const QStringList &environment = {});
 // progress bar shown or hidden (the row of buttons shares its space with the bar).
 QRect widgetRect(const char *objectName, bool progressBarShown);
 
-// What this process writes to its standard output while `run` runs.
+// What this process writes to its standard output while `run` runs, and flushes:
+// output still held in a buffer when `run` returns does not count.
 QByteArray standardOutputOf(const std::function<void()> &run);
 
 } // namespace program
