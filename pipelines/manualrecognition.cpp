@@ -66,7 +66,7 @@ void Kestrovix::videoplay()
         g_roi = clipToImage(g_roi, frame.size());  // a region kept from a larger video
     bool tracking = startTracking(*tracker, frame, g_roi);
 
-    // The window's own check ends the run when the window is closed mid-run.
+    // A window closed mid-run is hidden: the run ends with it.
     while (isVisible()) {
         if (!capture.read(frame))
             break;

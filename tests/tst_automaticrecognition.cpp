@@ -6,6 +6,7 @@
 #include "desktop.h"
 #include "kestrovix.h"
 #include "media.h"
+#include "program.h"
 #include "resourcedirectory.h"
 
 #include <QElapsedTimer>
@@ -79,11 +80,6 @@ int indexOfPicture(const std::vector<QImage> &pictures, const QImage &shown)
         if (pictures[i] == shown)
             return static_cast<int>(i);
     return -1;
-}
-
-QImage shownPicture(Kestrovix &w)
-{
-    return w.findChild<QLabel *>("label")->pixmap().toImage().convertToFormat(QImage::Format_RGB888);
 }
 
 } // namespace
@@ -218,7 +214,7 @@ void AutomaticRecognitionTest::runShowsEveryFrameWithBoxesAndHidesTheProgressBar
     // A real click on "自动识别"; the run happens inside its slot.
     QVERIFY(desktop::click(desktop::centreOf(w.findChild<QPushButton *>("pushButton_2"))));
     QTRY_VERIFY_WITH_TIMEOUT(!progressBar->isVisible(), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(indexOfPicture(pictures, shownPicture(w)), int(pictures.size()) - 1, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(indexOfPicture(pictures, program::shownPicture(w)), int(pictures.size()) - 1, 30000);
 }
 
 void AutomaticRecognitionTest::keyTypedIntoTheWindowStopsAfterTheShownFrame()
@@ -235,7 +231,7 @@ void AutomaticRecognitionTest::keyTypedIntoTheWindowStopsAfterTheShownFrame()
     w.onOpencvpic();
     const qint64 elapsed = clock.elapsed();
 
-    const int shown = indexOfPicture(pictures, shownPicture(w));
+    const int shown = indexOfPicture(pictures, program::shownPicture(w));
     QVERIFY2(shown >= 0, "the picture area shows a frame of the run");
     QVERIFY2(shown < int(pictures.size()) - 1, qPrintable(QString("stopped at frame %1").arg(shown)));
     // The key came at 0.7 s; a run of every frame takes at least 10 ms a frame.
@@ -264,7 +260,7 @@ void AutomaticRecognitionTest::missingOrUnreadableVideoReturnsAtOnce()
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.presentFrame(cv::Mat(60, 80, CV_8UC3, cv::Scalar(0, 0, 200)));
-    const QImage before = shownPicture(w);
+    const QImage before = program::shownPicture(w);
     auto *progressBar = w.findChild<QProgressBar *>("progressBar_2");
     progressBar->setVisible(true);
 
@@ -273,7 +269,7 @@ void AutomaticRecognitionTest::missingOrUnreadableVideoReturnsAtOnce()
     w.onOpencvpic();
     QVERIFY(clock.elapsed() < 2000);
     QVERIFY(!progressBar->isVisible());
-    QCOMPARE(shownPicture(w), before);
+    QCOMPARE(program::shownPicture(w), before);
 }
 
 QTEST_MAIN(AutomaticRecognitionTest)

@@ -21,12 +21,6 @@
 
 namespace {
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -61,7 +55,7 @@ bool makeMedia(const QString &kind, const QString &directory, const QString &nam
     if (kind == "empty")
         return writeBytes(path, QByteArray());
     if (kind == "cut off") {
-        const QByteArray whole = fileBytes(media::resources() + "/" + name);
+        const QByteArray whole = media::fileBytes(media::resources() + "/" + name);
         return writeBytes(path, whole.left(whole.size() / 2));
     }
     if (kind == "random bytes")
@@ -77,11 +71,6 @@ bool makeMedia(const QString &kind, const QString &directory, const QString &nam
     if (kind == "3840 x 2160")
         return media::writeVideo(path, sourceFrames(name, 5, cv::Size(3840, 2160)));
     return false;
-}
-
-QImage shownPicture(Kestrovix &w)
-{
-    return w.findChild<QLabel *>("label")->pixmap().toImage().convertToFormat(QImage::Format_RGB888);
 }
 
 // Share of the picture's pixels equal to those of `frame` as the picture area shows it.
@@ -175,7 +164,7 @@ void BadMediaTest::automaticRun()
     if (frames.empty())
         QVERIFY(w.findChild<QLabel *>("label")->pixmap().isNull());
     else
-        QVERIFY(sameAs(shownPicture(w), frames.back()) > 0.9);
+        QVERIFY(sameAs(program::shownPicture(w), frames.back()) > 0.9);
     QVERIFY(!w.findChild<QProgressBar *>("progressBar_2")->isVisible());
     expectUsableWindow(w);
 }
@@ -209,7 +198,7 @@ void BadMediaTest::manualRun()
     if (tracked == 0)
         QVERIFY(w.findChild<QLabel *>("label")->pixmap().isNull());
     else
-        QVERIFY(sameAs(shownPicture(w), frames.back()) > 0.9);  // all but the blue box
+        QVERIFY(sameAs(program::shownPicture(w), frames.back()) > 0.9);  // all but the blue box
     expectUsableWindow(w);
 }
 

@@ -13,16 +13,6 @@
 
 namespace {
 
-// Counts the pure blue pixels (the tracker's box) in a part of a screenshot.
-int bluePixelsIn(const QImage &shot, const QRect &area)
-{
-    int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            count += shot.pixelColor(x, y) == QColor(0, 0, 255);
-    return count;
-}
-
 bool windowGone(const QString &title, int milliseconds)
 {
     for (int waited = 0; waited <= milliseconds; waited += 100) {
@@ -115,7 +105,7 @@ void EndToEndTest::dragAroundTheTargetFollowsItInBlue()
     const QImage early = desktop::grabWindow(mainWindow);
     QTest::qWait(800);
     const QImage later = desktop::grabWindow(mainWindow);
-    QVERIFY2(bluePixelsIn(later, picture) > 20, "the target is boxed in blue");
+    QVERIFY2(media::countPixels(later, Qt::blue, picture) > 20, "the target is boxed in blue");
     QVERIFY2(early.copy(bar) != later.copy(bar), "the progress bar advances");
 
     closeAndExpectCleanExit();

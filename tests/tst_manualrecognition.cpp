@@ -23,11 +23,6 @@ namespace {
 
 QProgressBar *progressBar(Kestrovix &w) { return w.findChild<QProgressBar *>("progressBar_2"); }
 
-QImage shownPicture(Kestrovix &w)
-{
-    return w.findChild<QLabel *>("label")->pixmap().toImage().convertToFormat(QImage::Format_RGB888);
-}
-
 // The frame of `frames` that the picture shows, judged by the smallest difference.
 int closestFrame(const std::vector<cv::Mat> &frames, const QImage &picture)
 {
@@ -45,15 +40,6 @@ int closestFrame(const std::vector<cv::Mat> &frames, const QImage &picture)
         }
     }
     return best;
-}
-
-int bluePixels(const QImage &picture)
-{
-    int count = 0;
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x)
-            count += picture.pixelColor(x, y) == QColor(0, 0, 255);
-    return count;
 }
 
 } // namespace
@@ -111,7 +97,7 @@ void ManualRecognitionTest::completeRunCountsEveryTrackedFrameAndFillsTheBar()
     QVERIFY(progressBar(w)->isVisible());
     QCOMPARE(progressBar(w)->value(), 482);
     QVERIFY(desktop::findWindows("^output$").isEmpty());
-    QVERIFY(bluePixels(shownPicture(w)) > 0);
+    QVERIFY(media::countPixels(program::shownPicture(w), Qt::blue) > 0);
 
     // The count goes on past the bar's maximum; the bar stays full.
     desktop::typeKeyIntoWindowLater(300, "^output$", "space");
@@ -156,7 +142,7 @@ void ManualRecognitionTest::qTypedIntoTheWindowStopsWithoutCountingThatFrame()
     const int counted = progressBar(w)->value();
     QVERIFY2(counted > 0 && counted < 482, qPrintable(QString::number(counted)));
     // Frames 0 and 1 are not tracked; the frame after the last counted one is on screen.
-    QCOMPARE(closestFrame(frames, shownPicture(w)), counted + 2);
+    QCOMPARE(closestFrame(frames, program::shownPicture(w)), counted + 2);
 }
 
 void ManualRecognitionTest::emptyRegionRunsWithoutBoxes()
@@ -169,7 +155,7 @@ void ManualRecognitionTest::emptyRegionRunsWithoutBoxes()
     desktop::typeKeyIntoWindowLater(300, "^output$", "space");
     w.videoplay();
     QCOMPARE(progressBar(w)->value(), 482);
-    QCOMPARE(bluePixels(shownPicture(w)), 0);
+    QCOMPARE(media::countPixels(program::shownPicture(w), Qt::blue), 0);
 }
 
 void ManualRecognitionTest::missingVideoSaysSoAndEnds()

@@ -17,12 +17,6 @@ namespace {
 
 const QString kResources = media::resources();
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class MediaTest : public QObject
@@ -77,7 +71,7 @@ void MediaTest::video3HasExactly484FramesAndATargetPath()
 
 void MediaTest::backgroundSoundIsAnMp3ThatSdlPlays()
 {
-    const QByteArray bytes = fileBytes(kResources + "/background.MP3");
+    const QByteArray bytes = media::fileBytes(kResources + "/background.MP3");
     QVERIFY(bytes.size() > 10000);
     // Frame sync, MPEG-1, Layer III.
     QCOMPARE(static_cast<unsigned char>(bytes[0]), 0xFF);
@@ -109,7 +103,7 @@ void MediaTest::generatorMakesTheSameMediaAgain()
     QCOMPARE(generator.exitCode(), 0);
 
     for (const QString name : {"bike.truth.csv", "video3.truth.csv", "background.MP3"})
-        QVERIFY2(fileBytes(out.filePath(name)) == fileBytes(kResources + "/" + name), qPrintable(name));
+        QVERIFY2(media::fileBytes(out.filePath(name)) == media::fileBytes(kResources + "/" + name), qPrintable(name));
     for (const QString name : {"bike.avi", "video3.mp4"}) {
         const std::vector<cv::Mat> made = media::readAllFrames(out.filePath(name));
         const std::vector<cv::Mat> committed = media::readAllFrames(kResources + "/" + name);

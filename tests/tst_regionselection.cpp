@@ -23,15 +23,6 @@ QImage outputImageOnScreen(unsigned long window)
     return desktop::grabWindow(window).copy(image.x, image.y, image.width, image.height);
 }
 
-int countPixels(const QImage &image, QColor colour)
-{
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            count += image.pixelColor(x, y) == colour;
-    return count;
-}
-
 } // namespace
 
 class RegionSelectionTest : public QObject
@@ -152,7 +143,7 @@ void RegionSelectionTest::realDragShowsOneRectangleAndReleaseClosesTheWindow()
     }
 
     // Only the rectangle from the press to the last position: 41 x 41 pixels around.
-    QTRY_COMPARE_WITH_TIMEOUT(countPixels(outputImageOnScreen(window), QColor(0, 255, 0)), 4 * 40, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(media::countPixels(outputImageOnScreen(window), QColor(0, 255, 0)), 4 * 40, 3000);
     QCOMPARE(g_dragEnd, cv::Point(100, 90));
 
     QVERIFY(desktop::xdotool({"mouseup", "1"}));

@@ -1,5 +1,7 @@
 #include "media.h"
 
+#include <QFile>
+
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
@@ -97,6 +99,22 @@ cv::Point findFrameIn(const QImage &screenshot, const cv::Mat &frame)
     cv::Point where;
     cv::minMaxLoc(scores, &best, nullptr, &where, nullptr);
     return best < 0.01 ? where : cv::Point(-1, -1);
+}
+
+int countPixels(const QImage &image, const QColor &colour, const QRect &area)
+{
+    const QRect part = area.isNull() ? image.rect() : area & image.rect();
+    int count = 0;
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        for (int x = part.left(); x <= part.right(); ++x)
+            count += image.pixelColor(x, y) == colour;
+    return count;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool writeVideo(const QString &path, const std::vector<cv::Mat> &frames)

@@ -47,6 +47,12 @@ namespace media {
 // Where `frame` appears, pixel for pixel, inside a screenshot; (-1, -1) if it does not.
 cv::Point findFrameIn(const QImage &screenshot, const cv::Mat &frame);
 
+// How many pixels of `image` (or of the part `area` of it) have exactly that colour.
+int countPixels(const QImage &image, const QColor &colour, const QRect &area = QRect());
+
+// A file's whole content; empty if it cannot be read.
+QByteArray fileBytes(const QString &path);
+
 // Writes the frames into `path` as an MPEG-4 video.
 bool writeVideo(const QString &path, const std::vector<cv::Mat> &frames);
 

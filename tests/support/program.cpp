@@ -2,6 +2,7 @@
 
 #include "kestrovix.h"
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QTest>
 
@@ -21,6 +22,12 @@ bool start(QProcess &process, const QStringList &environment)
     const QString path = qEnvironmentVariable("KESTROVIX_PROGRAM_UNDER_TEST", KESTROVIX_PROGRAM);
     process.start(path, QStringList());
     return process.waitForStarted();
+}
+
+QImage shownPicture(const QWidget &mainWindow)
+{
+    const auto *label = mainWindow.findChild<QLabel *>("label");
+    return label->pixmap().toImage().convertToFormat(QImage::Format_RGB888);
 }
 
 QRect widgetRect(const char *objectName, bool progressBarShown)

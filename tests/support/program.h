@@ -3,11 +3,14 @@
 
 // The real program, started as a user starts it, and where its widgets are on screen.
 
+#include <QImage>
 #include <QProcess>
 #include <QRect>
 #include <QString>
 
 #include <functional>
+
+class QWidget;
 
 namespace program {
 
@@ -18,6 +21,9 @@ bool start(QProcess &process, const QStringList &environment = {});
 // Where a widget of the main window's form sits inside the window, with the
 // progress bar shown or hidden (the row of buttons shares its space with the bar).
 QRect widgetRect(const char *objectName, bool progressBarShown);
+
+// The picture area of a main window of this process, as it shows it now.
+QImage shownPicture(const QWidget &mainWindow);
 
 // What this process writes to its standard output while `run` runs, and flushes:
 // output still held in a buffer when `run` returns does not count.
