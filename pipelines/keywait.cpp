@@ -4,12 +4,14 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <opencv2/highgui.hpp>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -19,9 +21,24 @@ std::vector<std::string> windowsToDestroy;
 int waitDepth = 0;
 int typedKey = -1;
 
-// Takes the keys typed into the program's own windows while a wait runs, so that they
-// stop a run as a key typed into a HighGUI window does, and do not also press a button.
-class TypedKeyFilter : public QObject
+// HighGUI may run the program's own events from inside its calls: cv::waitKey, and
+// cv::imshow, which waits a moment for a new window (both toolkits can share one event
+// loop). A click delivered there would start a run nested inside HighGUI's wait, which
+// then never returns. So mouse buttons are held during HighGUI calls and delivered by
+// the next wait, outside them.
+int highGuiDepth = 0;
+std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> heldClicks;
+
+struct InsideHighGui
+{
+    InsideHighGui() { ++highGuiDepth; }
+    ~InsideHighGui() { --highGuiDepth; }
+    InsideHighGui(const InsideHighGui &) = delete;
+    InsideHighGui &operator=(const InsideHighGui &) = delete;
+};
+
+// Keeps the program's own input in order while a wait runs.
+class WaitInputFilter : public QObject
 {
 public:
     using QObject::QObject;
@@ -29,24 +46,50 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (waitDepth == 0 || event->type() != QEvent::KeyPress)
-            return QObject::eventFilter(watched, event);
-        const auto *keyEvent = static_cast<QKeyEvent *>(event);
-        if (!keyEvent->text().isEmpty())
-            typedKey = keyEvent->text().at(0).unicode();
-        else if (keyEvent->key() < Qt::Key_Shift || keyEvent->key() > Qt::Key_ScrollLock)
-            typedKey = keyEvent->key() & 0xffff;  // not a bare modifier
-        return true;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            if (highGuiDepth > 0 && watched->isWindowType()) {
+                heldClicks.emplace_back(watched, event->clone());
+                return true;
+            }
+            break;
+        case QEvent::KeyPress:
+            // A key typed into the program's own windows stops a run as a key typed
+            // into a HighGUI window does, and does not also press a button.
+            if (waitDepth > 0) {
+                const auto *keyEvent = static_cast<QKeyEvent *>(event);
+                if (!keyEvent->text().isEmpty())
+                    typedKey = keyEvent->text().at(0).unicode();
+                else if (keyEvent->key() < Qt::Key_Shift || keyEvent->key() > Qt::Key_ScrollLock)
+                    typedKey = keyEvent->key() & 0xffff;  // not a bare modifier
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
     }
 };
 
-void installTypedKeyFilter()
+void installWaitInputFilter()
 {
-    static TypedKeyFilter *filter = nullptr;
+    static WaitInputFilter *filter = nullptr;
     if (!filter && qApp) {
-        filter = new TypedKeyFilter(qApp);
+        filter = new WaitInputFilter(qApp);
         qApp->installEventFilter(filter);
     }
+}
+
+void deliverHeldClicks()
+{
+    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> clicks;
+    clicks.swap(heldClicks);
+    for (auto &[window, event] : clicks)
+        if (window)
+            QCoreApplication::sendEvent(window, event.get());
 }
 
 bool windowIsOpen(const std::string &name)
@@ -69,6 +112,7 @@ int serveHighGuiWindows()
 {
     if (shownWindows.empty())
         return -1;
+    InsideHighGui guard;
     const int key = cv::waitKey(1);
     for (const std::string &name : windowsToDestroy) {
         if (windowIsOpen(name))
@@ -85,7 +129,7 @@ int serveHighGuiWindows()
 
 int waitKeyPumping(int delay)
 {
-    installTypedKeyFilter();
+    installWaitInputFilter();
     ++waitDepth;
     QElapsedTimer clock;
     clock.start();
@@ -94,6 +138,8 @@ int waitKeyPumping(int delay)
     for (;;) {
         key = serveHighGuiWindows();
         QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (highGuiDepth == 0)
+            deliverHeldClicks();  // may start a nested run, safely outside HighGUI
         if (key < 0 && typedKey >= 0)
             key = typedKey;
         typedKey = -1;
@@ -122,6 +168,7 @@ int waitKeyPumping(int delay)
 
 void showInWindow(const std::string &name, const cv::Mat &image)
 {
+    InsideHighGui guard;
     cv::imshow(name, image);
     if (std::find(shownWindows.begin(), shownWindows.end(), name) == shownWindows.end())
         shownWindows.push_back(name);
@@ -135,6 +182,7 @@ void destroyWindowLater(const std::string &name)
 void destroyAllWindowsNow()
 {
     windowsToDestroy.clear();
+    InsideHighGui guard;
     if (!shownWindows.empty())
         cv::destroyAllWindows();
     shownWindows.clear();

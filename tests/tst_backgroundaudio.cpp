@@ -91,8 +91,8 @@ void BackgroundAudioTest::oneThreadHoweverManyClicks()
     QCOMPARE(g_audioStarted, 0);
     QCOMPARE(threadsNamed("kx-audio"), 0);
 
-    const QPoint manual = desktop::centreOf(w.findChild<QPushButton *>("pushButton"));
-    const QPoint automatic = desktop::centreOf(w.findChild<QPushButton *>("pushButton_2"));
+    const QPoint manual = w.mapToGlobal(program::buttonPoint("pushButton"));
+    const QPoint automatic = w.mapToGlobal(program::buttonPoint("pushButton_2"));
     for (int i = 0; i < 4; ++i) {
         QVERIFY(desktop::click(i % 2 ? manual : automatic));
         QTest::qWait(150);

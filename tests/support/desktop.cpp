@@ -147,6 +147,8 @@ int runHelperCommand(int argc, char *argv[])
             all << QString::fromLocal8Bit(argv[i]);
         return all;
     }();
+    if (arguments.size() == 2 && arguments[0] == "--close-window")
+        return requestClose(arguments[1].toULong()) ? 0 : 1;
     const bool typeKey = arguments.size() == 4 && arguments[0] == "--helper-key";
     const bool close = arguments.size() == 3 && arguments[0] == "--helper-close";
     if (!typeKey && !close)

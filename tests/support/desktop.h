@@ -57,7 +57,8 @@ void typeKeyIntoWindowLater(int milliseconds, const QString &titlePattern, const
 void closeWindowLater(int milliseconds, const QString &titlePattern);
 
 // The helper side of the above: handles the command line of a helper process and
-// returns its exit code, or -1 when the command line is not a helper's.
+// returns its exit code, or -1 when the command line is not a helper's. A helper
+// run as "--close-window <id>" closes that window at once.
 int runHelperCommand(int argc, char *argv[]);
 
 } // namespace desktop

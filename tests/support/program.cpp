@@ -24,6 +24,11 @@ bool start(QProcess &process, const QStringList &environment)
     return process.waitForStarted();
 }
 
+QPoint buttonPoint(const char *objectName)
+{
+    return (widgetRect(objectName, false) & widgetRect(objectName, true)).center();
+}
+
 QImage shownPicture(const QWidget &mainWindow)
 {
     const auto *label = mainWindow.findChild<QLabel *>("label");

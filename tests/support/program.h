@@ -22,6 +22,10 @@ bool start(QProcess &process, const QStringList &environment = {});
 // progress bar shown or hidden (the row of buttons shares its space with the bar).
 QRect widgetRect(const char *objectName, bool progressBarShown);
 
+// A point inside a button of the row, in window coordinates, that stays on the button
+// whether the progress bar is shown or not.
+QPoint buttonPoint(const char *objectName);
+
 // The picture area of a main window of this process, as it shows it now.
 QImage shownPicture(const QWidget &mainWindow);
 
