@@ -35,6 +35,7 @@ private slots:
     void dragAroundTheTargetFollowsItInBlue();
     void outputClosedByItsButtonStartsTrackingWithoutHanging();
     void closingTheMainWindowDuringSelectionEndsTheProgram();
+    void burstOfClicksNestsRunsAndClosingEndsThemAll();
 
 private:
     // Starts the program and clicks "手动识别"; returns the "output" window.
@@ -132,6 +133,31 @@ void EndToEndTest::closingTheMainWindowDuringSelectionEndsTheProgram()
 {
     QVERIFY(startManualRun());
     QTest::qWait(300);
+    closeAndExpectCleanExit();
+}
+
+void EndToEndTest::burstOfClicksNestsRunsAndClosingEndsThemAll()
+{
+    const QPoint manual = program::buttonPoint("pushButton");
+    const QPoint automatic = program::buttonPoint("pushButton_2");
+    QVERIFY(program::start(kestrovix));
+    mainWindow = desktop::waitForWindow("^Kestrovix$", 10000);
+    QVERIFY(mainWindow);
+    QTest::qWait(300);
+    const QPoint origin = desktop::windowGeometry(mainWindow).topLeft();
+
+    // Ten quick clicks on both buttons, while someone closes every "output" that opens
+    // (for three seconds, so as not to outlive this test).
+    desktop::runLater(0, QString("for i in $(seq 15); do xdotool search --onlyvisible --name '^output$' | "
+                                 "xargs -r -n1 %1 --close-window; sleep 0.2; done")
+                             .arg(QCoreApplication::applicationFilePath()));
+    for (int i = 0; i < 10; ++i)
+        QVERIFY(desktop::click(origin + (i % 3 == 1 ? manual : automatic)));
+    QTest::qWait(3000);
+
+    QCOMPARE(kestrovix.state(), QProcess::Running);
+    QCOMPARE(desktop::findWindows("^Kestrovix$").size(), 1);
+    // Closing the window ends every nested run, and the program.
     closeAndExpectCleanExit();
 }
 
