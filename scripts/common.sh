@@ -10,7 +10,7 @@ KESTROVIX_PACKAGES=(
     libmp3lame-dev
     libbenchmark-dev
     fonts-wqy-microhei
-    xvfb xauth xdotool
+    xvfb xauth xdotool dbus-daemon
     g++-mingw-w64-x86-64
 )
 
@@ -39,4 +39,11 @@ build_tree() {
     shift
     cmake -S "$KESTROVIX_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
     cmake --build "$dir" -j "$(nproc)"
+}
+
+# Runs a command as in a desktop session: a virtual X server and a session bus. Without
+# a bus, libraries that look for one (SDL does, when it opens audio) fork a process to
+# start it; in a sanitizer build that child can hang and keep the program's windows alive.
+run_in_desktop_session() {
+    dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
 }

@@ -3,4 +3,6 @@
 # resident memory after each. Build first (scripts/test or scripts/run).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} exec xvfb-run -a -s "-screen 0 1280x1024x24" "$root/build/tools/soak" "$@"
+source "$root/scripts/common.sh"
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+run_in_desktop_session "$root/build/tools/soak" "$@"

@@ -42,7 +42,7 @@ desktop-file-validate /usr/share/applications/kestrovix.desktop
 
 export KESTROVIX_PROGRAM_UNDER_TEST=/usr/bin/kestrovix
 export QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy
-xvfb-run -a -s "-screen 0 1280x1024x24" "$tests_build/tests/tst_backgroundaudio" \
-    soundStartsOnTheFirstClickAndTheProgramEndsWhenClosed
-xvfb-run -a -s "-screen 0 1280x1024x24" "$tests_build/tests/tst_endtoend"
+source "$root/scripts/common.sh"
+run_in_desktop_session "$tests_build/tests/tst_backgroundaudio" soundStartsOnTheFirstClickAndTheProgramEndsWhenClosed
+run_in_desktop_session "$tests_build/tests/tst_endtoend"
 echo "The package installs, and the installed program starts and works."

@@ -38,6 +38,9 @@ QImage shownPicture(const QWidget &mainWindow)
 QRect widgetRect(const char *objectName, bool progressBarShown)
 {
     Kestrovix probe;
+    // Its own title, so that a search for the program's window never finds it
+    // (its native window may outlive it briefly, until the display connection is flushed).
+    probe.setWindowTitle("layout probe");
     probe.findChild<QProgressBar *>("progressBar_2")->setVisible(progressBarShown);
     probe.show();
     if (!QTest::qWaitForWindowExposed(&probe))
