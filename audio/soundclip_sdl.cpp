@@ -60,6 +60,9 @@ bool ensureAudioOpen()
     static bool open = false;
     if (open)
         return true;
+    // SDL would take SIGINT and SIGTERM for itself and turn them into quit events that
+    // nobody reads: Ctrl+C, kill and a log-out must still end the program.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         reportOnce("cannot start audio");
         return false;

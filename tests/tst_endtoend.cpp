@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <csignal>
+
 namespace {
 
 bool windowGone(const QString &title, int milliseconds)
@@ -36,6 +38,8 @@ private slots:
     void outputClosedByItsButtonStartsTrackingWithoutHanging();
     void closingTheMainWindowDuringSelectionEndsTheProgram();
     void burstOfClicksNestsRunsAndClosingEndsThemAll();
+    void signalsEndTheProgramInEveryState_data();
+    void signalsEndTheProgramInEveryState();
 
 private:
     // Starts the program and clicks "手动识别"; returns the "output" window.
@@ -159,6 +163,59 @@ void EndToEndTest::burstOfClicksNestsRunsAndClosingEndsThemAll()
     QCOMPARE(desktop::findWindows("^Kestrovix$").size(), 1);
     // Closing the window ends every nested run, and the program.
     closeAndExpectCleanExit();
+}
+
+void EndToEndTest::signalsEndTheProgramInEveryState_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("signalNumber");
+    for (const char *state : {"before any click", "automatic run", "selection", "tracking"}) {
+        QTest::addRow("%s, SIGINT", state) << state << SIGINT;
+        QTest::addRow("%s, SIGTERM", state) << state << SIGTERM;
+        QTest::addRow("%s, SIGHUP", state) << state << SIGHUP;
+    }
+}
+
+void EndToEndTest::signalsEndTheProgramInEveryState()
+{
+    QFETCH(QString, state);
+    QFETCH(int, signalNumber);
+
+    // The sound starts with the first click; from then on a sound library may want the
+    // signals for itself.
+    if (state == "before any click") {
+        QVERIFY(program::start(kestrovix));
+        mainWindow = desktop::waitForWindow("^Kestrovix$", 10000);
+        QVERIFY(mainWindow);
+    } else if (state == "automatic run") {
+        const QPoint buttonOffset = program::buttonPoint("pushButton_2");
+        QVERIFY(program::start(kestrovix));
+        mainWindow = desktop::waitForWindow("^Kestrovix$", 10000);
+        QVERIFY(mainWindow);
+        QTest::qWait(300);
+        QVERIFY(desktop::click(desktop::windowGeometry(mainWindow).topLeft() + buttonOffset));
+    } else {
+        const unsigned long output = startManualRun();
+        QVERIFY(output);
+        if (state == "tracking") {
+            QTest::qWait(300);
+            QVERIFY(desktop::requestClose(output));
+            QVERIFY(windowGone("^output$", 3000));
+        }
+    }
+    QTest::qWait(700);
+    QCOMPARE(kestrovix.state(), QProcess::Running);
+
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(::kill(static_cast<pid_t>(kestrovix.processId()), signalNumber), 0);
+    QVERIFY2(kestrovix.waitForFinished(3000), "the program ends");
+    qInfo("ended %lld ms after the signal", clock.elapsed());
+    // Killed by that very signal, or a clean quit.
+    if (kestrovix.exitStatus() == QProcess::CrashExit)
+        QCOMPARE(kestrovix.exitCode(), signalNumber);
+    else
+        QCOMPARE(kestrovix.exitCode(), 0);
 }
 
 KESTROVIX_TEST_MAIN(EndToEndTest)

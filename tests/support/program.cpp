@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QTest>
 
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -18,6 +19,16 @@ bool start(QProcess &process, const QStringList &environment)
         variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
     process.setProcessEnvironment(variables);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // As from a terminal or a desktop: every signal at its default action and none
+    // blocked. (A background job of a non-interactive shell ignores SIGINT and SIGQUIT,
+    // and children inherit that.)
+    process.setChildProcessModifier([] {
+        for (int signalNumber : {SIGHUP, SIGINT, SIGQUIT, SIGTERM})
+            std::signal(signalNumber, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+    });
     // The package check points the tests at the installed program instead of the built one.
     const QString path = qEnvironmentVariable("KESTROVIX_PROGRAM_UNDER_TEST", KESTROVIX_PROGRAM);
     process.start(path, QStringList());
