@@ -3,7 +3,8 @@
 
 #include <string>
 
-// Full path of a media file in the resource directory fixed at build time.
+// Full path of a media file in the resource directory fixed at build time. A relative
+// resource directory lies in the folder of the program's executable.
 std::string resourcePath(const std::string &fileName);
 
 // Points the program at another media directory. Only the tests call this:

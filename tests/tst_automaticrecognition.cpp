@@ -98,6 +98,7 @@ private slots:
     void keyTypedIntoTheWindowStopsAfterTheShownFrame();
     void missingOrUnreadableVideoReturnsAtOnce_data();
     void missingOrUnreadableVideoReturnsAtOnce();
+    void relativeMediaDirectoryLiesBesideTheProgram();
 };
 
 void AutomaticRecognitionTest::init()
@@ -270,6 +271,25 @@ void AutomaticRecognitionTest::missingOrUnreadableVideoReturnsAtOnce()
     QVERIFY(clock.elapsed() < 2000);
     QVERIFY(!progressBar->isVisible());
     QCOMPARE(program::shownPicture(w), before);
+}
+
+void AutomaticRecognitionTest::relativeMediaDirectoryLiesBesideTheProgram()
+{
+    // As installed on Windows: the media in a folder beside the executable, named
+    // relatively, and the program started from some other folder.
+    QTemporaryDir beside(QCoreApplication::applicationDirPath() + "/media-XXXXXX");
+    QVERIFY(QFile::copy(media::resources() + "/bike.avi", beside.filePath("bike.avi")));
+    setResourceDirectory(QFileInfo(beside.path()).fileName().toStdString());
+    QTemporaryDir elsewhere;
+    const QString started = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
+
+    Kestrovix w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.onOpencvpic();
+    QDir::setCurrent(started);
+    QVERIFY2(!program::shownPicture(w).isNull(), "bike.avi was found and played");
 }
 
 QTEST_MAIN(AutomaticRecognitionTest)
