@@ -1,4 +1,4 @@
-# Shared by scripts/run and scripts/test: Debian packages, configuration and build.
+# Shared by the scripts: Debian packages, configuration and build.
 
 KESTROVIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -11,14 +11,21 @@ KESTROVIX_PACKAGES=(
     libbenchmark-dev
     fonts-wqy-microhei
     xvfb xauth xdotool dbus-daemon
-    g++-mingw-w64-x86-64
 )
 
-# Installs whatever is missing from Debian's packages.
+# The tests also build the Windows sound code and play it under Wine, recorded by a
+# private PulseAudio server (Wine decodes MP3 through GStreamer).
+KESTROVIX_TEST_PACKAGES=(
+    g++-mingw-w64-x86-64
+    wine64 wine gstreamer1.0-plugins-good pulseaudio
+)
+
+# ensure_packages [more packages...]: installs whatever is missing of the program's
+# packages and those named.
 ensure_packages() {
     local missing=()
     local package
-    for package in "${KESTROVIX_PACKAGES[@]}"; do
+    for package in "${KESTROVIX_PACKAGES[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
             || missing+=("$package")
     done
@@ -29,8 +36,28 @@ ensure_packages() {
         exit 1
     fi
     echo "Installing ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+    apt_get update -qq
+    apt_get install -y -qq "${missing[@]}"
+}
+
+# apt-get that waits its turn: a fresh machine often runs its automatic upgrades just
+# after boot. apt waits for dpkg's lock when asked to, but not for the package lists'
+# lock, so a command that found a lock taken is tried again, for up to ten minutes.
+apt_get() {
+    local errors waited=0
+    errors=$(mktemp)
+    until DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@" 2> "$errors"; do
+        cat "$errors" >&2
+        if ! grep -q "Could not get lock" "$errors" || [ "$waited" -ge 600 ]; then
+            rm -f "$errors"
+            return 1
+        fi
+        echo "Another package manager is at work; waiting for it." >&2
+        sleep 10
+        waited=$((waited + 10))
+    done
+    cat "$errors" >&2
+    rm -f "$errors"
 }
 
 # build_tree DIR [cmake options...]: configures and builds the project in DIR.

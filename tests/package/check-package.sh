@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds the Debian package, installs it on this machine with apt-get, and checks
 # that the installed program starts and both buttons work, using the end-to-end
-# tests against /usr/bin/kestrovix. Removes the package again at the end.
+# tests against /usr/bin/kestrovix. Removes the package again at the end, and puts
+# back a kestrovix that was installed before, as it was.
 #
 #   tests/package/check-package.sh <build-dir-with-tests>
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$root/scripts/common.sh"
 tests_build=${1:-$root/build}
 package_build=$root/build-package
 
@@ -29,9 +31,25 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 0
 fi
 
-cleanup() { DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq kestrovix >/dev/null 2>&1 || true; }
+installed() { dpkg-query -W -f='${Status}' kestrovix 2>/dev/null | grep -q 'install ok installed'; }
+previous_dir=$(mktemp -d)
+previous=
+if installed; then
+    command -v dpkg-repack >/dev/null || apt_get install -y -qq dpkg-repack
+    (cd "$previous_dir" && dpkg-repack kestrovix >/dev/null)
+    previous=$(ls "$previous_dir"/kestrovix_*.deb)
+    echo "Set aside the kestrovix installed before: $(basename "$previous")"
+    apt_get remove -y -qq kestrovix >/dev/null
+fi
+cleanup() {
+    apt_get remove -y -qq kestrovix >/dev/null 2>&1 || true
+    if [ -n "$previous" ]; then
+        apt_get install -y -qq "$previous" >/dev/null && echo "Put back $(basename "$previous")"
+    fi
+    rm -rf "$previous_dir"
+}
 trap cleanup EXIT
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb"
+apt_get install -y -qq "$deb"
 
 for file in /usr/bin/kestrovix /usr/share/kestrovix/bike.avi /usr/share/kestrovix/video3.mp4 \
             /usr/share/kestrovix/background.MP3 /usr/share/applications/kestrovix.desktop \
@@ -42,7 +60,6 @@ desktop-file-validate /usr/share/applications/kestrovix.desktop
 
 export KESTROVIX_PROGRAM_UNDER_TEST=/usr/bin/kestrovix
 export QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy
-source "$root/scripts/common.sh"
 run_in_desktop_session "$tests_build/tests/tst_backgroundaudio" soundStartsOnTheFirstClickAndTheProgramEndsWhenClosed
 run_in_desktop_session "$tests_build/tests/tst_endtoend"
 echo "The package installs, and the installed program starts and works."
