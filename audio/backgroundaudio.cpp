@@ -8,16 +8,21 @@
 
 int g_audioStarted = 0;
 
+bool playBackgroundPeriod(const std::string &path, unsigned long periodMilliseconds)
+{
+    // Failures only make the period pass silently: the program works without sound.
+    const bool opened = openSoundClip(path, "s1");
+    playSoundClip("s1");
+    sleepMilliseconds(periodMilliseconds);
+    closeSoundClip("S1");
+    return opened;
+}
+
 void audioLoop(void *)
 {
     const std::string path = resourcePath("background.MP3");
-    for (;;) {
-        // Failures only make the loop cycle silently: the program works without sound.
-        openSoundClip(path, "s1");
-        playSoundClip("s1");
-        sleepMilliseconds(72000);
-        closeSoundClip("S1");
-    }
+    for (;;)
+        playBackgroundPeriod(path, 72000);
 }
 
 void startBackgroundAudioOnce()

@@ -22,7 +22,9 @@ std::wstring widen(const std::string &text)
 
 bool openSoundClip(const std::string &path, const std::string &name)
 {
-    const std::wstring command = L"open  " + widen(path) + L" alias " + widen(name);
+    // The path in double quotes: unquoted, a blank in it (as in C:/Program Files) ends
+    // the file name and the command fails.
+    const std::wstring command = L"open \"" + widen(path) + L"\" alias " + widen(name);
     return mciSendStringW(command.c_str(), nullptr, 1, nullptr) == 0;
 }
 

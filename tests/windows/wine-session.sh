@@ -1,0 +1,58 @@
+# Sourced by the checks that run Windows programs under Wine.
+#
+# wine_session_start DIR makes a private Wine prefix and a private PulseAudio server in
+# DIR, with no sound card: the server's only sink writes what is played into a pipe,
+# paced by the clock, and a reader copies the pipe into a recording whose length is
+# wall-clock time. wine_session_stop ends both and removes DIR.
+
+wine_session_start() {
+    session_dir=$1
+    mkdir -p "$session_dir/home" "$session_dir/run"
+    chmod 700 "$session_dir/run"
+    export HOME=$session_dir/home XDG_RUNTIME_DIR=$session_dir/run
+    export WINEPREFIX=$session_dir/prefix WINEDEBUG=-all
+    # No .NET or HTML engine to install; no ALSA, whose MIDI probe only complains.
+    export WINEDLLOVERRIDES="mscoree,mshtml,winealsa.drv="
+    unset PULSE_SERVER
+
+    recording=$session_dir/recording.raw
+    mkfifo "$session_dir/run/sink"
+    cat "$session_dir/run/sink" > "$recording" &
+    recorder_pid=$!
+    pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=file:"$session_dir/pulseaudio.log" \
+        -L module-native-protocol-unix \
+        -L "module-pipe-sink file=$session_dir/run/sink use_system_clock_for_timing=yes format=s16le rate=44100 channels=2 sink_name=recorder"
+
+    # A server that stays up, so that each program starts as quickly as on Windows.
+    mkdir -p "$WINEPREFIX"
+    wineserver -p
+    DISPLAY= wineboot -i > "$session_dir/wineboot.log" 2>&1
+}
+
+wine_session_stop() {
+    [ -n "${session_dir:-}" ] || return 0
+    wineserver -k 2>/dev/null || true
+    pulseaudio --kill 2>/dev/null || true
+    kill "$recorder_pid" 2>/dev/null || true
+    wait "$recorder_pid" 2>/dev/null || true
+    rm -rf "$session_dir"
+    session_dir=
+}
+
+# The recording's length so far, in bytes (44100 frames of 2 × 16 bits a second).
+recording_size() {
+    stat -c %s "$recording"
+}
+
+# sound_report FROM TO: for the recording between those byte offsets, prints how many
+# tenths of a second pass until the first sound, and how many tenths have sound: those
+# whose loudest sample reaches 1000. The first is -1 when all is silent.
+sound_report() {
+    local from=$1 to=$2
+    tail -c +"$((from + 1))" "$recording" | head -c "$((to - from))" | od -An -v -td2 -w4 \
+        | awk '{ level = $1 < 0 ? -$1 : $1; tenth = int((NR - 1) / 4410);
+                 if (level > peak[tenth]) peak[tenth] = level; last = tenth }
+               END { first = -1; loud = 0;
+                     for (t = 0; t <= last; t++) if (peak[t] >= 1000) { loud++; if (first < 0) first = t }
+                     print first, loud }'
+}
