@@ -2,9 +2,14 @@
 
 #include "kestrovix.h"
 
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
+
+#include <algorithm>
+#include <cstdlib>
 
 #include <csignal>
 #include <cstdio>
@@ -33,6 +38,55 @@ bool start(QProcess &process, const QStringList &environment)
     const QString path = qEnvironmentVariable("KESTROVIX_PROGRAM_UNDER_TEST", KESTROVIX_PROGRAM);
     process.start(path, QStringList());
     return process.waitForStarted();
+}
+
+bool underWine()
+{
+    return qEnvironmentVariableIsSet("KESTROVIX_PROGRAM_UNDER_WINE");
+}
+
+QString endsCleanly(QProcess &process)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const int limit = underWine() ? 2000 : 1500;
+    if (!process.waitForFinished(limit + 3000))
+        return "the program did not end";
+    if (clock.elapsed() > limit)
+        return QString("%1 ms to end").arg(clock.elapsed());
+    if (!underWine() && (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0))
+        return QString("ended with status %1 (%2)").arg(process.exitCode())
+            .arg(process.exitStatus() == QProcess::NormalExit ? "exit" : "signal");
+    return QString();
+}
+
+SoundRecording::SoundRecording(const QString &scratchDirectory)
+    : path(qEnvironmentVariable("KESTROVIX_SOUND_RECORDING"))
+{
+    if (underWine() && !path.isEmpty())
+        start = QFileInfo(path).size();
+    else
+        path = scratchDirectory + "/sound.raw";
+}
+
+QStringList SoundRecording::environment() const
+{
+    if (underWine())
+        return {};
+    return {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + path};
+}
+
+int SoundRecording::peak() const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(start))
+        return 0;
+    const QByteArray bytes = file.readAll();
+    const auto *samples = reinterpret_cast<const qint16 *>(bytes.constData());
+    int loudest = 0;
+    for (qsizetype i = 0; i < bytes.size() / 2; ++i)
+        loudest = std::max(loudest, std::abs(int(samples[i])));
+    return loudest;
 }
 
 QPoint buttonPoint(const char *objectName)

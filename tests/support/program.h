@@ -16,7 +16,36 @@ namespace program {
 
 // Starts the built program with the environment given on top of the test's own.
 // The program's standard output is kept for `output`, its errors go to the test's.
+// KESTROVIX_PROGRAM_UNDER_TEST names another program to start instead: the installed
+// one, or a launcher of the installed Windows program under Wine.
 bool start(QProcess &process, const QStringList &environment = {});
+
+// True when the program under test is the Windows program, run under Wine
+// (KESTROVIX_PROGRAM_UNDER_WINE is set).
+bool underWine();
+
+// Waits for the program to end after its main window was asked to close: within
+// 1.5 s, with exit status 0. Under Wine a process that exits with an MP3 clip open
+// dies by SIGSEGV, so there only its ending, within 2 s, is judged. Returns what went
+// wrong, or an empty string.
+QString endsCleanly(QProcess &process);
+
+// What the program under test plays from now on: SDL's disk driver writes it into a
+// file in `scratchDirectory`; the Windows program under Wine plays to the desktop's
+// sound server, whose recording KESTROVIX_SOUND_RECORDING names.
+class SoundRecording
+{
+public:
+    explicit SoundRecording(const QString &scratchDirectory);
+    // The environment for start() that sends the sound here.
+    QStringList environment() const;
+    // The loudest 16-bit sample recorded so far.
+    int peak() const;
+
+private:
+    QString path;
+    qint64 start = 0;
+};
 
 // Where a widget of the main window's form sits inside the window, with the
 // progress bar shown or hidden (the row of buttons shares its space with the bar).
