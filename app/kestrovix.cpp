@@ -1,5 +1,7 @@
 #include "kestrovix.h"
 
+#include <QCoreApplication>
+
 #include <opencv2/imgproc.hpp>
 
 Kestrovix::Kestrovix(QWidget *parent)
@@ -39,6 +41,15 @@ void Kestrovix::presentFrame(const cv::Mat &img)
     scaledImage = frameImage.scaled(ui.label->size(), Qt::KeepAspectRatio, Qt::FastTransformation);
     framePixmap = QPixmap::fromImage(scaledImage);
     ui.label->setPixmap(framePixmap);
+}
+
+void Kestrovix::quitIfClosed()
+{
+    // The toolkit quits when its last window closes, but a request to quit made inside
+    // a run, itself inside the toolkit's event loop, can be lost on the way out: on
+    // Windows the program went on running without a window. Ask again, from here.
+    if (!isVisible())
+        QCoreApplication::quit();
 }
 
 void Kestrovix::resizeEvent(QResizeEvent *)

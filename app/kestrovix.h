@@ -28,6 +28,9 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // Ends the program at the end of a run during which the window was closed.
+    void quitIfClosed();
+
     Ui_KestrovixClass ui;
     QImage frameImage;
     QImage scaledImage;

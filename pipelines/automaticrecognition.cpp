@@ -77,4 +77,5 @@ void Kestrovix::onOpencvpic()
         if (!isVisible())
             stop = true;
     }
+    quitIfClosed();
 }

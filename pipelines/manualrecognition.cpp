@@ -82,4 +82,5 @@ void Kestrovix::videoplay()
 
     capture.release();
     destroyAllWindowsNow();
+    quitIfClosed();
 }

@@ -20,6 +20,13 @@ KESTROVIX_TEST_PACKAGES=(
     wine64 wine gstreamer1.0-plugins-good pulseaudio
 )
 
+# The Windows program: its libraries built from Debian's sources with mingw-w64, the
+# host's Qt tools, and the NSIS installer.
+KESTROVIX_WINDOWS_PACKAGES=(
+    g++-mingw-w64-x86-64-posix make nasm ninja-build libz-mingw-w64-dev
+    qt6-base-dev-tools nsis
+)
+
 # ensure_packages [more packages...]: installs whatever is missing of the program's
 # packages and those named.
 ensure_packages() {

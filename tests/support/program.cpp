@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHash>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
@@ -100,8 +101,36 @@ QImage shownPicture(const QWidget &mainWindow)
     return label->pixmap().toImage().convertToFormat(QImage::Format_RGB888);
 }
 
+// The layout as a probe program prints it (tools/layoutprobe), when
+// KESTROVIX_LAYOUT_PROBE names one: the Windows program's, run under Wine.
+// Read once; empty when there is no such probe.
+static const QHash<QString, QRect> &probedLayout()
+{
+    static const QHash<QString, QRect> layout = [] {
+        QHash<QString, QRect> rects;
+        const QString probe = qEnvironmentVariable("KESTROVIX_LAYOUT_PROBE");
+        if (probe.isEmpty())
+            return rects;
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(probe, QStringList());
+        process.waitForFinished(60000);
+        for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> fields = line.trimmed().split(' ');
+            if (fields.size() == 6)
+                rects.insert(fields[0] + ' ' + fields[1],
+                             QRect(fields[2].toInt(), fields[3].toInt(), fields[4].toInt(), fields[5].toInt()));
+        }
+        return rects;
+    }();
+    return layout;
+}
+
 QRect widgetRect(const char *objectName, bool progressBarShown)
 {
+    if (!qEnvironmentVariableIsEmpty("KESTROVIX_LAYOUT_PROBE"))
+        return probedLayout().value(QString("%1 %2").arg(objectName).arg(progressBarShown ? 1 : 0));
+
     Kestrovix probe;
     // Its own title, so that a search for the program's window never finds it
     // (its native window may outlive it briefly, until the display connection is flushed).

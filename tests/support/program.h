@@ -48,7 +48,9 @@ private:
 };
 
 // Where a widget of the main window's form sits inside the window, with the
-// progress bar shown or hidden (the row of buttons shares its space with the bar).
+// progress bar shown or hidden (the row of buttons shares its space with the bar):
+// from a window of this process, or, where KESTROVIX_LAYOUT_PROBE names a layout
+// probe of the program under test (tools/layoutprobe), from what that prints.
 QRect widgetRect(const char *objectName, bool progressBarShown);
 
 // A point inside a button of the row, in window coordinates, that stays on the button

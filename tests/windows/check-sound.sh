@@ -10,9 +10,9 @@ set -euo pipefail
 exe=$1
 tune=$2
 source "$(dirname "$0")/wine-session.sh"
+export DISPLAY=  # sound needs no window
 trap wine_session_stop EXIT
 wine_session_start "$(mktemp -d)"
-export DISPLAY=
 resources="$WINEPREFIX/drive_c/Program Files/Kestrovix/resources"
 mkdir -p "$resources"
 failed=0

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The Windows installer and the installed program, under Wine on the X server this
+# runs on (scripts/test-windows gives it a virtual one):
+# - a silent install into C:\Program Files\Kestrovix (a path with a blank in it),
+#   with every DLL and plug-in the program loads, its media and a Start-menu entry;
+# - the installed program, started from another folder, driven by the Linux
+#   end-to-end tests, and its tune recorded by a private PulseAudio server;
+# - a silent uninstall that leaves no program files behind.
+#
+#   tests/windows/check-installed.sh INSTALLER LAYOUT_PROBE_EXE LINUX_BUILD_WITH_TESTS
+# where the layout probe is the Windows build of tools/layoutprobe: the tests learn
+# from it where the Windows program's widgets lie.
+set -euo pipefail
+installer=$(realpath "$1")
+probe=$(realpath "$2")
+tests=$(realpath "$3")/tests
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/wine-session.sh"
+trap wine_session_stop EXIT
+wine_session_start "$(mktemp -d)"
+# No window manager runs here: Wine is to draw the windows' frames itself, rather than
+# wait in vain, two seconds a window, for one to take a closed window away.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f > /dev/null 2>&1
+
+failed=0
+check() {
+    if eval "$2"; then echo "ok   $1"; else echo "FAIL $1" >&2; failed=1; fi
+}
+
+program_dir="$WINEPREFIX/drive_c/Program Files/Kestrovix"
+
+echo "-- Silent install"
+# wine would quote an argument with a blank in it, and NSIS then ignores /D=, which
+# must come last and unquoted: a batch file passes the line as it stands.
+cat > "$WINEPREFIX/drive_c/install.bat" <<EOF
+start "" /wait "$(winepath -w "$installer")" /S /D=C:\\Program Files\\Kestrovix
+EOF
+wine cmd /c 'C:\install.bat' > /dev/null 2>&1
+for file in kestrovix.exe Uninstall.exe resources/bike.avi resources/video3.mp4 resources/background.MP3 \
+            Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll \
+            libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll zlib1.dll; do
+    check "installed: $file" '[ -f "$program_dir/$file" ]'
+done
+for pattern in 'libopencv_videoio*.dll' 'libopencv_tracking*.dll' 'libopencv_highgui*.dll' \
+               'avcodec-*.dll' 'avformat-*.dll' 'avutil-*.dll' 'swscale-*.dll'; do
+    check "installed: $pattern" 'compgen -G "$program_dir/$pattern" > /dev/null'
+done
+shortcut=$(find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/Kestrovix/Kestrovix.lnk' | head -n 1)
+check "a Start-menu entry that starts kestrovix.exe" '[ -n "$shortcut" ] && grep -qa "kestrovix.exe" "$shortcut"'
+
+echo "-- The installed program"
+# Started from another folder than its own: it must find its media by itself. The
+# tests' own settings are for Linux programs (QT_QPA_PLATFORM=xcb would stop it).
+launcher=$session_dir/kestrovix
+cat > "$launcher" <<'EOF'
+#!/bin/sh
+unset QT_QPA_PLATFORM
+cd "$HOME"
+exec wine 'C:\Program Files\Kestrovix\kestrovix.exe' "$@"
+EOF
+# The probe runs beside the installed program, for a moment, so that it loads the
+# same DLLs and plug-ins and lays the window out as the program does.
+layout_probe=$session_dir/layoutprobe
+cat > "$layout_probe" <<EOF
+#!/bin/sh
+unset QT_QPA_PLATFORM
+cp "$probe" "$program_dir/layoutprobe.exe"
+wine 'C:\Program Files\Kestrovix\layoutprobe.exe' 2>/dev/null
+rm -f "$program_dir/layoutprobe.exe"
+EOF
+chmod +x "$launcher" "$layout_probe"
+export KESTROVIX_PROGRAM_UNDER_TEST=$launcher KESTROVIX_LAYOUT_PROBE=$layout_probe KESTROVIX_PROGRAM_UNDER_WINE=1
+export KESTROVIX_SOUND_RECORDING=$recording QT_QPA_PLATFORM=xcb
+run_test() {
+    if "$tests/$1" "${@:2}"; then echo "ok   $*"; else echo "FAIL $*" >&2; failed=1; fi
+}
+run_test tst_endtoend
+run_test tst_backgroundaudio soundStartsOnTheFirstClickAndTheProgramEndsWhenClosed
+
+echo "-- Silent uninstall"
+wine 'C:\Program Files\Kestrovix\Uninstall.exe' /S > /dev/null 2>&1 || true
+# The uninstaller runs a copy of itself from the temporary folder and returns at once.
+for _ in $(seq 60); do
+    [ -e "$program_dir" ] || break
+    sleep 0.5
+done
+check "uninstalled: no program files left" '[ ! -e "$program_dir" ]'
+check "uninstalled: no Start-menu entry left" '[ ! -e "$shortcut" ]'
+exit $failed
