@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -11,7 +12,7 @@
 #include <opencv2/highgui.hpp>
 
 #include <algorithm>
-#include <memory>
+#include <deque>
 #include <vector>
 
 namespace {
@@ -24,15 +25,54 @@ int typedKey = -1;
 // HighGUI may run the program's own events from inside its calls: cv::waitKey, and
 // cv::imshow, which waits a moment for a new window (both toolkits can share one event
 // loop). A click delivered there would start a run nested inside HighGUI's wait, which
-// then never returns. So mouse buttons are held during HighGUI calls and delivered by
-// the next wait, outside them.
+// then never returns. So mouse buttons are held during HighGUI calls and delivered
+// outside them, in the order they came: while any are held, later ones queue behind
+// them, or a release could reach a button before its press and the click be lost.
 int highGuiDepth = 0;
-std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> heldClicks;
+
+// A held mouse button, kept as values: a copy of the event would share its point
+// with the pointing device, and so move with the pointer while it waits.
+struct HeldClick
+{
+    QPointer<QObject> window;
+    QEvent::Type type;
+    QPointF position;
+    QPointF scenePosition;
+    QPointF globalPosition;
+    Qt::MouseButton button;
+    Qt::MouseButtons buttons;
+    Qt::KeyboardModifiers modifiers;
+    const QPointingDevice *device;
+    quint64 timestamp;
+};
+
+std::deque<HeldClick> heldClicks;
+const QEvent *clickBeingDelivered = nullptr;
+bool deliveryScheduled = false;
+
+void deliverHeldClicks();
+
+// Delivery from the event loop, for clicks still held when no wait comes after them
+// (the last run has ended).
+void scheduleDelivery()
+{
+    if (deliveryScheduled || heldClicks.empty() || !qApp)
+        return;
+    deliveryScheduled = true;
+    QTimer::singleShot(0, qApp, [] {
+        deliveryScheduled = false;
+        deliverHeldClicks();
+    });
+}
 
 struct InsideHighGui
 {
     InsideHighGui() { ++highGuiDepth; }
-    ~InsideHighGui() { --highGuiDepth; }
+    ~InsideHighGui()
+    {
+        if (--highGuiDepth == 0)
+            scheduleDelivery();
+    }
     InsideHighGui(const InsideHighGui &) = delete;
     InsideHighGui &operator=(const InsideHighGui &) = delete;
 };
@@ -50,8 +90,16 @@ protected:
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
-            if (highGuiDepth > 0 && watched->isWindowType()) {
-                heldClicks.emplace_back(watched, event->clone());
+            if (event == clickBeingDelivered) {
+                clickBeingDelivered = nullptr;
+                break;
+            }
+            if ((highGuiDepth > 0 || !heldClicks.empty()) && watched->isWindowType()) {
+                const auto *mouse = static_cast<QMouseEvent *>(event);
+                heldClicks.push_back({watched, mouse->type(), mouse->position(), mouse->scenePosition(),
+                                      mouse->globalPosition(), mouse->button(), mouse->buttons(),
+                                      mouse->modifiers(), mouse->pointingDevice(), mouse->timestamp()});
+                scheduleDelivery();
                 return true;
             }
             break;
@@ -83,13 +131,21 @@ void installWaitInputFilter()
     }
 }
 
+// One at a time from the front: a click may start a run, whose waits deliver the rest.
 void deliverHeldClicks()
 {
-    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> clicks;
-    clicks.swap(heldClicks);
-    for (auto &[window, event] : clicks)
-        if (window)
-            QCoreApplication::sendEvent(window, event.get());
+    while (highGuiDepth == 0 && !heldClicks.empty()) {
+        const HeldClick click = heldClicks.front();
+        heldClicks.pop_front();
+        if (!click.window)
+            continue;
+        QMouseEvent event(click.type, click.position, click.scenePosition, click.globalPosition, click.button,
+                          click.buttons, click.modifiers, click.device);
+        event.setTimestamp(click.timestamp);
+        clickBeingDelivered = &event;
+        QCoreApplication::sendEvent(click.window, &event);
+        clickBeingDelivered = nullptr;
+    }
 }
 
 bool windowIsOpen(const std::string &name)
@@ -138,8 +194,7 @@ int waitKeyPumping(int delay)
     for (;;) {
         key = serveHighGuiWindows();
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (highGuiDepth == 0)
-            deliverHeldClicks();  // may start a nested run, safely outside HighGUI
+        deliverHeldClicks();  // may start a nested run, safely outside HighGUI
         if (key < 0 && typedKey >= 0)
             key = typedKey;
         typedKey = -1;

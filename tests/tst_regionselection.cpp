@@ -6,6 +6,7 @@
 #include "regionselection.h"
 
 #include <QApplication>
+#include <QPushButton>
 #include <QtTest>
 
 #include <opencv2/highgui.hpp>
@@ -42,6 +43,7 @@ private slots:
     void dragsPastTheEdgesAreClippedToThePicture();
     void rightButtonDragIsIgnored();
     void closingOutputInTheMiddleOfADrag();
+    void clicksQueuedWhileOutputIsOpenAllArrive();
 
 private:
     // Shows the first frame in "output" with the callback, as the manual run does;
@@ -233,6 +235,47 @@ void RegionSelectionTest::closingOutputInTheMiddleOfADrag()
     QVERIFY(desktop::xdotool({"mouseup", "1"}));
     waitKeyPumping(100);
     QCOMPARE(g_roi, cv::Rect(5, 6, 7, 8));  // no release reached the callback
+}
+
+void RegionSelectionTest::clicksQueuedWhileOutputIsOpenAllArrive()
+{
+    // Clicks on the program's own window during HighGUI's waits, by turns on two
+    // buttons. A press taken by HighGUI's wait and its release by the program's own
+    // event loop right after must still reach the button in that order, each where
+    // it happened, though the pointer has moved on by then. Presses a fraction of a
+    // millisecond before their releases split that way often.
+    QWidget buttons;
+    buttons.setGeometry(500, 600, 400, 80);
+    QPushButton left("Left", &buttons);
+    left.setGeometry(0, 0, 200, 80);
+    QPushButton right("Right", &buttons);
+    right.setGeometry(200, 0, 200, 80);
+    buttons.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&buttons));
+    int leftClicks = 0;
+    int rightClicks = 0;
+    connect(&left, &QPushButton::clicked, [&leftClicks] { ++leftClicks; });
+    connect(&right, &QPushButton::clicked, [&rightClicks] { ++rightClicks; });
+
+    showOutput();
+    QVERIFY(!desktop::findWindows("^output$").isEmpty());
+    QStringList clickCommands;
+    for (int i = 0; i < 40; ++i) {
+        const QPoint centre = desktop::centreOf(i % 2 ? &right : &left);
+        clickCommands << QString("mousemove %1 %2 sleep 0.03 mousedown 1 sleep 0.%3 mouseup 1")
+                             .arg(centre.x())
+                             .arg(centre.y())
+                             .arg(i % 8 + 2, 4, 10, QChar('0'));
+    }
+    desktop::runLater(0, "xdotool " + clickCommands.join(' '));
+    QElapsedTimer clock;
+    clock.start();
+    while (leftClicks + rightClicks < 40 && clock.elapsed() < 8000)
+        waitKeyPumping(1);
+    waitKeyPumping(100);
+    QCOMPARE(leftClicks, 20);
+    QCOMPARE(rightClicks, 20);
+    QVERIFY(!left.isDown() && !right.isDown());
 }
 
 QTEST_MAIN(RegionSelectionTest)
