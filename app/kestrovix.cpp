@@ -4,6 +4,35 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
+
+namespace {
+
+// QPixmap::fromImage of a BGR image, with the conversion to the 32-bit format that the
+// display and the pixmap use (0xffRRGGBB) done by OpenCV's vectorised code: Qt's own
+// conversion of BGR takes a slow generic path. The pixmap then shares the converted
+// pixels instead of converting them again.
+QPixmap pixmapOf(const QImage &image)
+{
+    if (image.format() != QImage::Format_BGR888 || image.isNull())
+        return QPixmap::fromImage(image);
+    QImage rgb32(image.size(), QImage::Format_RGB32);
+    const cv::Mat from(image.height(), image.width(), CV_8UC3, const_cast<uchar *>(image.constBits()),
+                       static_cast<size_t>(image.bytesPerLine()));
+    cv::Mat to(rgb32.height(), rgb32.width(), CV_8UC4, rgb32.bits(), static_cast<size_t>(rgb32.bytesPerLine()));
+    // In blocks of at most 64 Ki pixels, which OpenCV converts on this thread: a larger
+    // image would wake its worker threads for a moment's work, and they then spin idle.
+    const int rowsPerBlock = std::max(1, 65536 / image.width());
+    for (int y = 0; y < image.height(); y += rowsPerBlock) {
+        const cv::Range rows(y, std::min(y + rowsPerBlock, image.height()));
+        cv::Mat block = to.rowRange(rows);
+        cv::cvtColor(from.rowRange(rows), block, cv::COLOR_BGR2BGRA);  // B, G, R, 255: RGB32 in memory
+    }
+    return QPixmap::fromImage(std::move(rgb32));
+}
+
+} // namespace
+
 Kestrovix::Kestrovix(QWidget *parent)
     : QMainWindow(parent)
     , trackedFrames(0)
@@ -15,6 +44,10 @@ Kestrovix::Kestrovix(QWidget *parent)
 
     ui.progressBar_2->setValue(trackedFrames);
     ui.progressBar_2->setVisible(false);
+
+    // The picture area paints its whole black background itself, so a new frame
+    // repaints only it, not the window and central widget behind it as well.
+    ui.label->setAutoFillBackground(true);
 }
 
 Kestrovix::~Kestrovix() = default;
@@ -34,12 +67,18 @@ void Kestrovix::presentFrame(const cv::Mat &img)
     }
 
     // The pipelines overwrite or release the frame right after this call, while a
-    // later resize still needs the picture, so the image keeps its own copy.
-    frameImage = QImage(bgr.data, bgr.cols, bgr.rows, static_cast<qsizetype>(bgr.step),
-                        QImage::Format_BGR888)
-                     .copy();
+    // later resize still needs the picture, so the image keeps its own copy. The copy
+    // goes into the last frame's pixels when nothing else shares them: fresh memory
+    // for every frame would cost a page fault for every 4 KiB of it.
+    if (frameImage.size() != QSize(bgr.cols, bgr.rows) || frameImage.format() != QImage::Format_BGR888
+        || !frameImage.isDetached())
+        frameImage = QImage(bgr.cols, bgr.rows, QImage::Format_BGR888);
+    if (!frameImage.isNull()) {
+        cv::Mat pixels(bgr.rows, bgr.cols, CV_8UC3, frameImage.bits(), static_cast<size_t>(frameImage.bytesPerLine()));
+        bgr.copyTo(pixels);
+    }
     scaledImage = frameImage.scaled(ui.label->size(), Qt::KeepAspectRatio, Qt::FastTransformation);
-    framePixmap = QPixmap::fromImage(scaledImage);
+    framePixmap = pixmapOf(scaledImage);
     ui.label->setPixmap(framePixmap);
 }
 
@@ -59,6 +98,6 @@ void Kestrovix::resizeEvent(QResizeEvent *)
     scaledImage = frameImage.isNull()
         ? QImage()
         : frameImage.scaled(ui.label->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    framePixmap = QPixmap::fromImage(scaledImage);
+    framePixmap = pixmapOf(scaledImage);
     ui.label->setPixmap(framePixmap);
 }

@@ -12,7 +12,9 @@
 #include <opencv2/highgui.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -206,14 +208,21 @@ int waitKeyPumping(int delay)
                 break;
             continue;  // cv::waitKey(1) above paces this loop
         }
-        const qint64 remaining = delay - clock.elapsed();
+        const qint64 remaining = qint64(delay) * 1000000 - clock.nsecsElapsed();
         if (remaining <= 0)
             break;
         if (shownWindows.empty()) {
-            // Sleep until the deadline while the main window's events are served.
-            QEventLoop sleeper;
-            QTimer::singleShot(static_cast<int>(remaining), Qt::PreciseTimer, &sleeper, &QEventLoop::quit);
-            sleeper.exec();
+            if (remaining >= 1000000) {
+                // Sleep the whole milliseconds left while the main window's events are
+                // served (timers count in milliseconds, rounded up)...
+                QEventLoop sleeper;
+                QTimer::singleShot(static_cast<int>(remaining / 1000000), Qt::PreciseTimer, &sleeper,
+                                   &QEventLoop::quit);
+                sleeper.exec();
+            } else {
+                // ...and the last fraction of one without them, so as not to oversleep.
+                std::this_thread::sleep_for(std::chrono::nanoseconds(remaining));
+            }
         }
     }
 

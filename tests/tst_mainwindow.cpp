@@ -52,6 +52,7 @@ private slots:
     void presentedFrameKeepsAspectAndIsCentred();
     void resizeRescalesTheLastFrameSmoothlyAfterItsSourceIsGone();
     void resizeBeforeAnyFrameShowsNothing();
+    void framesOfOneSizeInTurnEachShowThemselves();
 };
 
 void MainWindowTest::formBuildsTheWidgetTree()
@@ -294,6 +295,39 @@ void MainWindowTest::resizeBeforeAnyFrameShowsNothing()
     for (const QPoint &point : {QPoint(1, 1), QPoint(shot.width() / 2, shot.height() / 2),
                                 QPoint(shot.width() - 2, shot.height() - 2)})
         QCOMPARE(QColor(shot.pixel(point)), QColor(Qt::black));
+}
+
+void MainWindowTest::framesOfOneSizeInTurnEachShowThemselves()
+{
+    // Frames as big as the picture area, so that nothing needs scaling: the picture
+    // shown may share its pixels with the last frame kept for a resize, which the next
+    // frame must not overwrite in place.
+    Kestrovix w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QLabel *label = pictureArea(w);
+    cv::Mat first(label->height(), label->width(), CV_8UC3), second(first.size(), CV_8UC3);
+    cv::randu(first, cv::Scalar::all(0), cv::Scalar::all(256));
+    cv::randu(second, cv::Scalar::all(0), cv::Scalar::all(256));
+    auto asShown = [](const cv::Mat &frame) {
+        return QImage(frame.data, frame.cols, frame.rows, static_cast<qsizetype>(frame.step), QImage::Format_BGR888)
+            .convertToFormat(QImage::Format_RGB888);
+    };
+
+    w.presentFrame(first);
+    const QImage firstShown = program::shownPicture(w);
+    QCOMPARE(firstShown, asShown(first));
+    const QPixmap firstPixmap = label->pixmap();
+    w.presentFrame(second);
+    QCOMPARE(program::shownPicture(w), asShown(second));
+    QCOMPARE(firstPixmap.toImage().convertToFormat(QImage::Format_RGB888), firstShown);
+
+    // A resize scales what is kept: the second frame.
+    const QSize size = w.size();
+    w.resize(size + QSize(40, 40));
+    QTRY_VERIFY(label->pixmap().size() != QSize(second.cols, second.rows));
+    w.resize(size);
+    QTRY_COMPARE(program::shownPicture(w), asShown(second));
 }
 
 QTEST_MAIN(MainWindowTest)
