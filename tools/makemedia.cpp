@@ -1,10 +1,12 @@
 // Writes the program's media into a directory: "bike.avi" with its ground truth,
 // "video3.mp4" with its ground truth, and "background.MP3".
 //
-//   makemedia <output-directory>
+//   makemedia <output-directory> [WIDTHxHEIGHT]
 //
 // Everything is synthesized from fixed seeds, so every run gives the same frames
-// and the same sound.
+// and the same sound. With a size, only the two videos are written, at that size:
+// the same scene spread over the larger picture, its objects as big as before
+// (for measuring at the sizes users watch).
 
 #include <lame/lame.h>
 
@@ -84,25 +86,28 @@ const std::vector<Mover> &bikeMovers()
 }
 
 // Left edge of the mover in the given frame, or nothing while it waits off screen.
-bool moverRect(const Mover &mover, int frameIndex, int width, cv::Rect &rect)
+bool moverRect(const Mover &mover, int frameIndex, cv::Size size, cv::Rect &rect)
 {
+    const int width = size.width;
+    // Lanes and speeds follow the picture's size; 320 x 240 is the committed one.
+    const int laneY = mover.laneY * size.height / 240;
+    const int speed = mover.speed * width / 320;
     if (frameIndex < mover.firstFrame)
         return false;
     const int t = (frameIndex - mover.firstFrame) % mover.period;
-    const int travel = t * std::abs(mover.speed);
+    const int travel = t * std::abs(speed);
     const int startX = -mover.size.width;
     if (travel > width + mover.size.width)
         return false;
     int x = startX + travel;
-    if (mover.speed < 0)
+    if (speed < 0)
         x = width - travel;
-    rect = cv::Rect(x, mover.laneY - mover.size.height / 2, mover.size.width, mover.size.height);
+    rect = cv::Rect(x, laneY - mover.size.height / 2, mover.size.width, mover.size.height);
     return true;
 }
 
-bool writeBike(const std::string &directory)
+bool writeBike(const std::string &directory, cv::Size size)
 {
-    const cv::Size size(320, 240);
     const int frameCount = 240;
     const int warmUpFrames = 5;
     const cv::Mat background = makeTexturedBackground(size, 0xb1e);
@@ -124,7 +129,7 @@ bool writeBike(const std::string &directory)
         cv::Mat frame = background.clone();
         for (const Mover &mover : bikeMovers()) {
             cv::Rect rect;
-            if (!moverRect(mover, i, size.width, rect))
+            if (!moverRect(mover, i, size, rect))
                 continue;
             if (mover.ellipse) {
                 const cv::Point centre(rect.x + rect.width / 2, rect.y + rect.height / 2);
@@ -168,21 +173,23 @@ cv::Mat makeDistractorPatch(cv::Size size)
     return patch;
 }
 
-cv::Point2d targetCentre(int frameIndex)
+// Paths drawn for 320 x 240 and stretched to the picture's size.
+cv::Point2d targetCentre(int frameIndex, cv::Size size)
 {
     const double t = frameIndex;
-    return {160 + 95 * std::sin(2 * kPi * t / 240.0), 150 + 55 * std::sin(2 * kPi * t / 161.0 + 0.6)};
+    return {(160 + 95 * std::sin(2 * kPi * t / 240.0)) * (size.width / 320.0),
+            (150 + 55 * std::sin(2 * kPi * t / 161.0 + 0.6)) * (size.height / 240.0)};
 }
 
-cv::Point2d distractorCentre(int frameIndex)
+cv::Point2d distractorCentre(int frameIndex, cv::Size size)
 {
     const double t = frameIndex;
-    return {160 + 120 * std::cos(2 * kPi * t / 300.0), 40 + 14 * std::sin(2 * kPi * t / 90.0)};
+    return {(160 + 120 * std::cos(2 * kPi * t / 300.0)) * (size.width / 320.0),
+            (40 + 14 * std::sin(2 * kPi * t / 90.0)) * (size.height / 240.0)};
 }
 
-bool writeVideo3(const std::string &directory)
+bool writeVideo3(const std::string &directory, cv::Size size)
 {
-    const cv::Size size(320, 240);
     const int frameCount = 484;
     const cv::Mat background = makeTexturedBackground(size, 0x71de0);
     const cv::Mat target = makeTargetPatch(cv::Size(36, 36));
@@ -200,11 +207,11 @@ bool writeVideo3(const std::string &directory)
     cv::RNG noise(0x3a3);
     for (int i = 0; i < frameCount; ++i) {
         cv::Mat frame = background.clone();
-        const cv::Point2d d = distractorCentre(i);
+        const cv::Point2d d = distractorCentre(i, size);
         const cv::Rect distractorRect(cvRound(d.x) - distractor.cols / 2, cvRound(d.y) - distractor.rows / 2,
                                       distractor.cols, distractor.rows);
         distractor.copyTo(frame(distractorRect));
-        const cv::Point2d c = targetCentre(i);
+        const cv::Point2d c = targetCentre(i, size);
         const cv::Rect targetRect(cvRound(c.x) - target.cols / 2, cvRound(c.y) - target.rows / 2,
                                   target.cols, target.rows);
         target.copyTo(frame(targetRect));
@@ -299,12 +306,15 @@ bool writeMp3(const std::string &directory)
 
 int main(int argc, char *argv[])
 {
-    if (argc != 2) {
-        std::cerr << "usage: makemedia <output-directory>\n";
+    cv::Size size(320, 240);
+    if (argc < 2 || argc > 3
+        || (argc == 3 && (std::sscanf(argv[2], "%dx%d", &size.width, &size.height) != 2
+                          || size.width < 320 || size.height < 240))) {
+        std::cerr << "usage: makemedia <output-directory> [WIDTHxHEIGHT, at least 320x240]\n";
         return 2;
     }
     const std::string directory = argv[1];
     cv::setNumThreads(1);
-    const bool ok = writeBike(directory) && writeVideo3(directory) && writeMp3(directory);
+    const bool ok = writeBike(directory, size) && writeVideo3(directory, size) && (argc == 3 || writeMp3(directory));
     return ok ? 0 : 1;
 }
