@@ -85,13 +85,8 @@ logged() {
 build_ffmpeg() {
     local prefix=$1 src
     src=$(unpack ffmpeg "$ffmpeg_version")
-    # Reading video files needs no encoders, muxers, filters, devices or audio. Of the
-    # rest, the codecs and containers video files commonly come in: the decoders are
-    # most of FFmpeg's build time, and the build has to fit a CI run on two cores.
-    local decoders=mpeg4,h264,hevc,h263,h263p,msmpeg4v1,msmpeg4v2,msmpeg4v3,mpeg1video,mpeg2video
-    decoders+=,mjpeg,vp8,vp9,theora,wmv1,wmv2,wmv3,vc1,flv,rawvideo,huffyuv,ffvhuff,ffv1,cinepak,msvideo1
-    local demuxers=avi,mov,matroska,mpegps,mpegts,mpegvideo,m4v,h264,hevc,h263,flv,asf,ivf,ogg,rawvideo,mjpeg
-    local parsers=mpeg4video,h264,hevc,h263,mpegvideo,mjpeg,vp8,vp9,vc1
+    # Every native decoder, demuxer and parser: users' videos come in many codecs.
+    # Reading needs no encoders, muxers, filters or devices.
     (cd "$src" && logged ffmpeg-configure ./configure --prefix="$prefix" \
         --target-os=mingw32 --arch=x86_64 --enable-cross-compile --cross-prefix=$triple- \
         --cc=$triple-gcc-posix --cxx=$triple-g++-posix \
@@ -99,9 +94,7 @@ build_ffmpeg() {
         --disable-autodetect --enable-zlib \
         --disable-programs --disable-doc --disable-network --disable-avdevice --disable-avfilter \
         --disable-postproc --disable-swresample --disable-encoders --disable-muxers \
-        --disable-devices --disable-outdevs --disable-indevs --disable-filters --disable-debug \
-        --disable-decoders --enable-decoder="$decoders" --disable-demuxers --enable-demuxer="$demuxers" \
-        --disable-parsers --enable-parser="$parsers" --disable-protocols --enable-protocol=file)
+        --disable-devices --disable-outdevs --disable-indevs --disable-filters --disable-debug)
     (cd "$src" && logged ffmpeg-build make -j"$jobs" && logged ffmpeg-install make install)
 }
 
@@ -129,8 +122,7 @@ build_opencv() {
     local prefix=$1 ffmpeg=$2 src
     src=$(unpack opencv "$opencv_version")
     # Debian's repack has no 3rdparty/ folder: every library OpenCV would bundle is off,
-    # and the image codecs with them (the program reads only videos). Kernels for
-    # AVX-512 and half floats are left out of the dispatch, for build time.
+    # and the image codecs with them (the program reads only videos).
     PKG_CONFIG_LIBDIR=$ffmpeg/lib/pkgconfig logged opencv-configure \
         cmake -S "$src" -B "$work/opencv/build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
@@ -139,7 +131,6 @@ build_opencv() {
         -DBUILD_LIST=core,imgproc,imgcodecs,videoio,highgui,video,plot,tracking \
         -DBUILD_SHARED_LIBS=ON -DBUILD_TESTS=OFF -DBUILD_PERF_TESTS=OFF -DBUILD_EXAMPLES=OFF \
         -DBUILD_opencv_apps=OFF -DBUILD_JAVA=OFF -DBUILD_opencv_python3=OFF -DBUILD_DOCS=OFF \
-        -DCPU_DISPATCH="SSE4_1;SSE4_2;AVX;AVX2" \
         -DWITH_WIN32UI=ON -DWITH_QT=OFF -DWITH_GTK=OFF -DWITH_OPENGL=OFF \
         -DWITH_FFMPEG=ON -DOPENCV_FFMPEG_SKIP_DOWNLOAD=ON -DOPENCV_FFMPEG_USE_FIND_PACKAGE=FFMPEG \
         -DWITH_MSMF=OFF -DWITH_DSHOW=OFF -DWITH_OBSENSOR=OFF \
