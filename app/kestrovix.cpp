@@ -4,34 +4,6 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include <algorithm>
-
-namespace {
-
-// QPixmap::fromImage of a BGR image, with the conversion to the 32-bit format that the
-// display and the pixmap use (0xffRRGGBB) done by OpenCV's vectorised code: Qt's own
-// conversion of BGR takes a slow generic path. The pixmap then shares the converted
-// pixels instead of converting them again.
-QPixmap pixmapOf(const QImage &image)
-{
-    if (image.format() != QImage::Format_BGR888 || image.isNull())
-        return QPixmap::fromImage(image);
-    QImage rgb32(image.size(), QImage::Format_RGB32);
-    const cv::Mat from(image.height(), image.width(), CV_8UC3, const_cast<uchar *>(image.constBits()),
-                       static_cast<size_t>(image.bytesPerLine()));
-    cv::Mat to(rgb32.height(), rgb32.width(), CV_8UC4, rgb32.bits(), static_cast<size_t>(rgb32.bytesPerLine()));
-    // In blocks of at most 64 Ki pixels, which OpenCV converts on this thread: a larger
-    // image would wake its worker threads for a moment's work, and they then spin idle.
-    const int rowsPerBlock = std::max(1, 65536 / image.width());
-    for (int y = 0; y < image.height(); y += rowsPerBlock) {
-        const cv::Range rows(y, std::min(y + rowsPerBlock, image.height()));
-        cv::Mat block = to.rowRange(rows);
-        cv::cvtColor(from.rowRange(rows), block, cv::COLOR_BGR2BGRA);  // B, G, R, 255: RGB32 in memory
-    }
-    return QPixmap::fromImage(std::move(rgb32));
-}
-
-} // namespace
 
 Kestrovix::Kestrovix(QWidget *parent)
     : QMainWindow(parent)
@@ -77,8 +49,10 @@ void Kestrovix::presentFrame(const cv::Mat &img)
         cv::Mat pixels(bgr.rows, bgr.cols, CV_8UC3, frameImage.bits(), static_cast<size_t>(frameImage.bytesPerLine()));
         bgr.copyTo(pixels);
     }
-    scaledImage = frameImage.scaled(ui.label->size(), Qt::KeepAspectRatio, Qt::FastTransformation);
-    framePixmap = pixmapOf(scaledImage);
+    // The fast scale, done straight into the display's format: the pixmap then shares
+    // the scaled pixels without a conversion.
+    scaledImage = frameScaler.scaled(frameImage, ui.label->size());
+    framePixmap = QPixmap::fromImage(scaledImage);
     ui.label->setPixmap(framePixmap);
 }
 
@@ -97,7 +71,8 @@ void Kestrovix::resizeEvent(QResizeEvent *)
     // (scaling a null image gives a null image, with a warning on every resize).
     scaledImage = frameImage.isNull()
         ? QImage()
-        : frameImage.scaled(ui.label->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    framePixmap = pixmapOf(scaledImage);
+        : FrameScaler::displayable(
+            frameImage.scaled(ui.label->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    framePixmap = QPixmap::fromImage(scaledImage);
     ui.label->setPixmap(framePixmap);
 }

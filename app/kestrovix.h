@@ -7,6 +7,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "framescaler.h"
 #include "ui_kestrovix.h"
 
 class Kestrovix : public QMainWindow
@@ -35,6 +36,7 @@ private:
     QImage frameImage;
     QImage scaledImage;
     QPixmap framePixmap;
+    FrameScaler frameScaler;
     int trackedFrames;
 };
 

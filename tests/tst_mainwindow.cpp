@@ -2,6 +2,7 @@
 // frames are shown in the picture area.
 
 #include "desktop.h"
+#include "framescaler.h"
 #include "kestrovix.h"
 #include "program.h"
 #include "resourcedirectory.h"
@@ -53,6 +54,7 @@ private slots:
     void resizeRescalesTheLastFrameSmoothlyAfterItsSourceIsGone();
     void resizeBeforeAnyFrameShowsNothing();
     void framesOfOneSizeInTurnEachShowThemselves();
+    void fastScaleGivesQtsPixelsAtEverySize();
 };
 
 void MainWindowTest::formBuildsTheWidgetTree()
@@ -328,6 +330,38 @@ void MainWindowTest::framesOfOneSizeInTurnEachShowThemselves()
     QTRY_VERIFY(label->pixmap().size() != QSize(second.cols, second.rows));
     w.resize(size);
     QTRY_COMPARE(program::shownPicture(w), asShown(second));
+}
+
+void MainWindowTest::fastScaleGivesQtsPixelsAtEverySize()
+{
+    // The per-frame scale must show exactly what Qt's fast scale of the frame shows:
+    // larger and smaller, odd sizes, one pixel, a frame too wide to be learnt, and
+    // bounds with no room at all.
+    QList<QPair<QSize, QSize>> cases = {{{1, 1}, {719, 400}},    {{768, 576}, {701, 340}},
+                                        {{1280, 720}, {933, 700}}, {{5000, 3}, {640, 480}},
+                                        {{320, 240}, {320, 240}},  {{320, 240}, {0, 300}}};
+    QRandomGenerator random(20261207);
+    for (int i = 0; i < 150; ++i)
+        cases.append({QSize(1 + random.bounded(1400), 1 + random.bounded(900)),
+                      QSize(1 + random.bounded(1900), 1 + random.bounded(1100))});
+
+    FrameScaler scaler;
+    for (const auto &[frameSize, bounds] : cases) {
+        QImage frame(frameSize, QImage::Format_BGR888);
+        for (int y = 0; y < frame.height(); ++y) {
+            uchar *line = frame.scanLine(y);
+            for (int x = 0; x < 3 * frame.width(); ++x)
+                line[x] = uchar(random.generate());
+        }
+        const QImage expected = frame.scaled(bounds, Qt::KeepAspectRatio, Qt::FastTransformation);
+        const QImage scaled = scaler.scaled(frame, bounds);
+        QVERIFY2(scaled.convertToFormat(QImage::Format_RGB888) == expected.convertToFormat(QImage::Format_RGB888),
+                 qPrintable(QString("%1x%2 into %3x%4")
+                                .arg(frameSize.width())
+                                .arg(frameSize.height())
+                                .arg(bounds.width())
+                                .arg(bounds.height())));
+    }
 }
 
 QTEST_MAIN(MainWindowTest)
