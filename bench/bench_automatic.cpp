@@ -10,6 +10,7 @@
 
 #include "automaticrecognition.h"
 #include "barestep.h"
+#include "hugepages.h"
 #include "kestrovix.h"
 #include "resourcedirectory.h"
 
@@ -195,6 +196,8 @@ BENCHMARK(BM_AutomaticRun)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRea
 
 int main(int argc, char *argv[])
 {
+    // Memory as the program sets it up, for the step and the run alike.
+    placeLargeImagesOnHugePages();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -17,6 +17,7 @@
 #include "automaticrecognition.h"
 #include "backgroundaudio.h"
 #include "barestep.h"
+#include "hugepages.h"
 #include "kestrovix.h"
 #include "keywait.h"
 #include "manualrecognition.h"
@@ -132,9 +133,22 @@ cv::Size frameSize(const std::string &video)
                     static_cast<int>(capture.get(cv::CAP_PROP_FRAME_HEIGHT)));
 }
 
+// The program places its large images on huge pages from its start; a user's loop
+// runs with OpenCV's defaults. Each side of a pair runs as its own process would.
+void memoryAsTheProgram()
+{
+    placeLargeImagesOnHugePages();
+}
+
+void memoryAsPlainOpenCv()
+{
+    cv::Mat::setDefaultAllocator(cv::Mat::getStdAllocator());
+}
+
 // The automatic recognition in ten lines of OpenCV.
 void peerAutomaticRun(const std::string &video)
 {
+    memoryAsPlainOpenCv();
     cv::VideoCapture capture(video, cv::CAP_ANY);
     cv::Ptr<cv::BackgroundSubtractorMOG2> model = cv::createBackgroundSubtractorMOG2(500, 16.0, false);
     cv::Mat frame, foreground, result;
@@ -155,6 +169,7 @@ void peerAutomaticRun(const std::string &video)
 // sleep. No loop that shows its frames can use less CPU than this.
 void unshownAutomaticRun(const std::string &video)
 {
+    memoryAsTheProgram();
     cv::VideoCapture capture(video, cv::CAP_ANY);
     cv::Ptr<cv::BackgroundSubtractorMOG2> model = createMovingObjectModel();
     cv::Mat frame, foreground, result;
@@ -180,6 +195,7 @@ void BM_AutomaticRunVsPeer(benchmark::State &state)
         unshown.cpu += floor.cpu;
         for (int side = 0; side < 2; ++side) {
             if ((side + turn) % 2 == 0) {
+                memoryAsTheProgram();
                 const Cost cost = costOf([] { window().onOpencvpic(); });
                 program.wall += cost.wall;
                 program.cpu += cost.cpu;
@@ -228,6 +244,7 @@ cv::Rect targetOnFirstFrame(const std::string &directory)
 // `selectionMs`; returns the cost of the tracking that follows it.
 Cost peerManualRun(const std::string &video, const cv::Rect &selected, int selectionMs)
 {
+    memoryAsPlainOpenCv();
     cv::VideoCapture capture(video, cv::CAP_ANY);
     cv::Mat first, frame;
     capture.read(first);
@@ -257,6 +274,7 @@ Cost peerManualRun(const std::string &video, const cv::Rect &selected, int selec
 // would end it; returns the cost of the tracking that follows it.
 Cost programManualRun(const cv::Rect &selected, int selectionMs)
 {
+    memoryAsTheProgram();
     Cost start;
     QTimer::singleShot(selectionMs, [&] {
         g_roi = selected;
@@ -299,6 +317,7 @@ void BM_AutomaticFrameBreakdown(benchmark::State &state)
     const std::string video = mediaDirectory(static_cast<int>(state.range(0))) + "/bike.avi";
     sizeWindow(state.range(1) != 0, frameSize(video));
 
+    memoryAsTheProgram();
     double decode = 0, step = 0, present = 0, repaint = 0, waitLate = 0, cpuPresent = 0;
     int frames = 0;
     for (auto _ : state) {
