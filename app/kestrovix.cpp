@@ -17,8 +17,8 @@ Kestrovix::Kestrovix(QWidget *parent)
     ui.progressBar_2->setValue(trackedFrames);
     ui.progressBar_2->setVisible(false);
 
-    // The picture area paints its whole black background itself, so a new frame
-    // repaints only it, not the window and central widget behind it as well.
+    // Until a picture covers it, the picture area paints its whole black background
+    // itself (see showFramePixmap).
     ui.label->setAutoFillBackground(true);
 }
 
@@ -53,6 +53,17 @@ void Kestrovix::presentFrame(const cv::Mat &img)
     // the scaled pixels without a conversion.
     scaledImage = frameScaler.scaled(frameImage, ui.label->size());
     framePixmap = QPixmap::fromImage(scaledImage);
+    showFramePixmap();
+}
+
+void Kestrovix::showFramePixmap()
+{
+    // The picture area paints all of itself, so that a new frame repaints only it, not
+    // the window and central widget behind it as well: its black background, where the
+    // picture leaves bars, and otherwise the picture alone, which covers that background.
+    const bool pictureCoversArea = !framePixmap.isNull() && framePixmap.size() == ui.label->size();
+    ui.label->setAutoFillBackground(!pictureCoversArea);
+    ui.label->setAttribute(Qt::WA_OpaquePaintEvent, pictureCoversArea);
     ui.label->setPixmap(framePixmap);
 }
 
@@ -74,5 +85,5 @@ void Kestrovix::resizeEvent(QResizeEvent *)
         : FrameScaler::displayable(
             frameImage.scaled(ui.label->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     framePixmap = QPixmap::fromImage(scaledImage);
-    ui.label->setPixmap(framePixmap);
+    showFramePixmap();
 }

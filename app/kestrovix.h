@@ -29,6 +29,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // Sets framePixmap on the picture area.
+    void showFramePixmap();
     // Ends the program at the end of a run during which the window was closed.
     void quitIfClosed();
 

@@ -324,10 +324,16 @@ void MainWindowTest::framesOfOneSizeInTurnEachShowThemselves()
     QCOMPARE(program::shownPicture(w), asShown(second));
     QCOMPARE(firstPixmap.toImage().convertToFormat(QImage::Format_RGB888), firstShown);
 
-    // A resize scales what is kept: the second frame.
+    // A resize scales what is kept: the second frame. The picture no longer covers the
+    // whole area, and the bars it leaves are black on the screen.
     const QSize size = w.size();
     w.resize(size + QSize(40, 40));
     QTRY_VERIFY(label->pixmap().size() != QSize(second.cols, second.rows));
+    const QSize shown = label->pixmap().size();
+    QVERIFY(shown.width() < label->width() || shown.height() < label->height());
+    const QPoint inBar = label->mapTo(&w, shown.width() < label->width() ? QPoint(1, label->height() / 2)
+                                                                          : QPoint(label->width() / 2, 1));
+    QTRY_COMPARE(QColor(desktop::grabWindow(w.winId()).pixel(inBar)), QColor(Qt::black));
     w.resize(size);
     QTRY_COMPARE(program::shownPicture(w), asShown(second));
 }
