@@ -112,6 +112,11 @@ QImage FrameScaler::scaled(const QImage &frame, const QSize &bounds)
     }
     const int width = scaledSize.width();
     const int *columnOffset = sourceColumnOffset.data();
+    // Where four bytes from a pixel on still lie in its row, one 32-bit read takes B, G
+    // and R at once (in a little-endian word: 0x..RRGGBB, as RGB32 wants them).
+    int wordColumns = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? width : 0;
+    while (wordColumns > 0 && columnOffset[wordColumns - 1] + 4 > frame.bytesPerLine())
+        --wordColumns;
     for (int y = 0; y < scaledSize.height(); ++y) {
         auto *to = reinterpret_cast<quint32 *>(scaled.scanLine(y));
         if (y > 0 && sourceRow[y] == sourceRow[y - 1]) {
@@ -120,7 +125,13 @@ QImage FrameScaler::scaled(const QImage &frame, const QSize &bounds)
             continue;
         }
         const uchar *from = frame.constScanLine(sourceRow[y]);
-        for (int x = 0; x < width; ++x) {
+        int x = 0;
+        for (; x < wordColumns; ++x) {
+            quint32 word;
+            std::memcpy(&word, from + columnOffset[x], 4);
+            to[x] = 0xff000000u | word;
+        }
+        for (; x < width; ++x) {
             const uchar *pixel = from + columnOffset[x];
             to[x] = 0xff000000u | quint32(pixel[2]) << 16 | quint32(pixel[1]) << 8 | pixel[0];
         }
