@@ -4,7 +4,6 @@
 
 #include <opencv2/imgproc.hpp>
 
-
 Kestrovix::Kestrovix(QWidget *parent)
     : QMainWindow(parent)
     , trackedFrames(0)
