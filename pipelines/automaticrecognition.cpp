@@ -57,7 +57,9 @@ void Kestrovix::onOpencvpic()
     ui.progressBar_2->setVisible(false);
 
     cv::VideoCapture capture;
-    capture.open(resourcePath("bike.avi"), cv::CAP_ANY);
+    // FFmpeg alone: for a file it refuses (a cut-off MP4), OpenCV would go on to
+    // GStreamer, which can wait for ever on it.
+    capture.open(resourcePath("bike.avi"), cv::CAP_FFMPEG);
 
     cv::Mat frame;
     cv::Mat foreground;

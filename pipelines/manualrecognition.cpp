@@ -44,7 +44,9 @@ void Kestrovix::videoplay()
 
     cv::Mat frame;
     cv::VideoCapture capture;
-    capture.open(resourcePath("video3.mp4"), cv::CAP_ANY);
+    // FFmpeg alone: for a file it refuses (a cut-off MP4), OpenCV would go on to
+    // GStreamer, which can wait for ever on it.
+    capture.open(resourcePath("video3.mp4"), cv::CAP_FFMPEG);
     if (!capture.isOpened()) {
         std::fputs("can not open ...\n", stdout);
         std::fflush(stdout);

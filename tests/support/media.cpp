@@ -18,7 +18,8 @@ QString resources()
 std::vector<cv::Mat> readAllFrames(const QString &path)
 {
     std::vector<cv::Mat> frames;
-    cv::VideoCapture capture(path.toStdString(), cv::CAP_ANY);
+    // As the program reads it: through FFmpeg only.
+    cv::VideoCapture capture(path.toStdString(), cv::CAP_FFMPEG);
     cv::Mat frame;
     while (capture.read(frame))
         frames.push_back(frame.clone());
