@@ -1,6 +1,11 @@
 #include "kestrovix.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
 
 #include <opencv2/imgproc.hpp>
 
@@ -16,9 +21,11 @@ Kestrovix::Kestrovix(QWidget *parent)
     ui.progressBar_2->setValue(trackedFrames);
     ui.progressBar_2->setVisible(false);
 
-    // Until a picture covers it, the picture area paints its whole black background
-    // itself (see showFramePixmap).
-    ui.label->setAutoFillBackground(true);
+    // The picture area paints its black background only beside the picture (see
+    // eventFilter): painted under it as well, that background would be painted over
+    // again at once, twice the area's pixels for every frame.
+    ui.label->setAttribute(Qt::WA_OpaquePaintEvent);
+    ui.label->installEventFilter(this);
 }
 
 Kestrovix::~Kestrovix() = default;
@@ -52,18 +59,38 @@ void Kestrovix::presentFrame(const cv::Mat &img)
     // the scaled pixels without a conversion.
     scaledImage = frameScaler.scaled(frameImage, ui.label->size());
     framePixmap = QPixmap::fromImage(scaledImage);
-    showFramePixmap();
+    ui.label->setPixmap(framePixmap);
 }
 
-void Kestrovix::showFramePixmap()
+bool Kestrovix::eventFilter(QObject *watched, QEvent *event)
 {
-    // The picture area paints all of itself, so that a new frame repaints only it, not
-    // the window and central widget behind it as well: its black background, where the
-    // picture leaves bars, and otherwise the picture alone, which covers that background.
-    const bool pictureCoversArea = !framePixmap.isNull() && framePixmap.size() == ui.label->size();
-    ui.label->setAutoFillBackground(!pictureCoversArea);
-    ui.label->setAttribute(Qt::WA_OpaquePaintEvent, pictureCoversArea);
-    ui.label->setPixmap(framePixmap);
+    // Before the label draws its picture.
+    if (watched == ui.label && event->type() == QEvent::Paint)
+        paintBesidePicture(static_cast<QPaintEvent *>(event)->region());
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Kestrovix::paintBesidePicture(const QRegion &dirty)
+{
+    QRegion beside = dirty;
+    const QPixmap picture = ui.label->pixmap();
+    if (!picture.isNull()) {
+        // Where the label places its picture.
+        const int margin = ui.label->margin();
+        const QRect contents = ui.label->contentsRect().adjusted(margin, margin, -margin, -margin);
+        const int alignment = QStyle::visualAlignment(ui.label->layoutDirection(), ui.label->alignment());
+        beside -= QStyle::alignedRect(QGuiApplication::layoutDirection(), Qt::Alignment(alignment),
+                                      picture.deviceIndependentSize().toSize(), contents)
+                      .intersected(contents);
+    }
+    if (beside.isEmpty())
+        return;
+    // The background as the style sheet paints it.
+    QPainter painter(ui.label);
+    painter.setClipRegion(beside);
+    QStyleOption option;
+    option.initFrom(ui.label);
+    ui.label->style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, ui.label);
 }
 
 void Kestrovix::quitIfClosed()
@@ -84,5 +111,5 @@ void Kestrovix::resizeEvent(QResizeEvent *)
         : FrameScaler::displayable(
             frameImage.scaled(ui.label->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     framePixmap = QPixmap::fromImage(scaledImage);
-    showFramePixmap();
+    ui.label->setPixmap(framePixmap);
 }

@@ -27,10 +27,11 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // Sets framePixmap on the picture area.
-    void showFramePixmap();
+    // Paints the picture area's background where its picture leaves it uncovered.
+    void paintBesidePicture(const QRegion &dirty);
     // Ends the program at the end of a run during which the window was closed.
     void quitIfClosed();
 

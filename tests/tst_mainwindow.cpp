@@ -324,16 +324,41 @@ void MainWindowTest::framesOfOneSizeInTurnEachShowThemselves()
     QCOMPARE(program::shownPicture(w), asShown(second));
     QCOMPARE(firstPixmap.toImage().convertToFormat(QImage::Format_RGB888), firstShown);
 
+    // Where a picture leaves bars, they are black on the screen: at the label's edge and
+    // against the picture, where the frame before may have been.
+    auto onScreen = [&](const QPoint &point) {
+        return QColor(desktop::grabWindow(w.winId()).pixel(label->mapTo(&w, point)));
+    };
+    auto barsAreBlack = [&] {
+        const QImage picture = label->pixmap().toImage();
+        QVERIFY(picture.width() < label->width() || picture.height() < label->height());
+        const bool barsBeside = picture.width() < label->width();
+        const QPoint topLeft(label->width() / 2 - picture.width() / 2, label->height() / 2 - picture.height() / 2);
+        const QPoint firstOfPicture = barsBeside ? QPoint(0, picture.height() / 2) : QPoint(picture.width() / 2, 0);
+        const QPoint labelEdge = barsBeside ? QPoint(0, label->height() / 2) : QPoint(label->width() / 2, 0);
+        const QPoint pictureEdge = topLeft + firstOfPicture - (barsBeside ? QPoint(1, 0) : QPoint(0, 1));
+        // Once the picture is on the screen...
+        QTRY_COMPARE(onScreen(topLeft + firstOfPicture), QColor(picture.pixel(firstOfPicture)));
+        for (const QPoint &inBar : {labelEdge, pictureEdge})
+            QCOMPARE(onScreen(inBar), QColor(Qt::black));
+    };
+    const QPoint leftMiddle(0, label->height() / 2);
+    QTRY_COMPARE(onScreen(leftMiddle), QColor(asShown(second).pixel(leftMiddle)));
+    const cv::Mat narrow(second.rows, second.cols / 2, CV_8UC3, cv::Scalar::all(255));
+    w.presentFrame(narrow);
+    barsAreBlack();
+    if (QTest::currentTestFailed())
+        return;
+    w.presentFrame(second);
+
     // A resize scales what is kept: the second frame. The picture no longer covers the
-    // whole area, and the bars it leaves are black on the screen.
+    // whole area.
     const QSize size = w.size();
     w.resize(size + QSize(40, 40));
     QTRY_VERIFY(label->pixmap().size() != QSize(second.cols, second.rows));
-    const QSize shown = label->pixmap().size();
-    QVERIFY(shown.width() < label->width() || shown.height() < label->height());
-    const QPoint inBar = label->mapTo(&w, shown.width() < label->width() ? QPoint(1, label->height() / 2)
-                                                                          : QPoint(label->width() / 2, 1));
-    QTRY_COMPARE(QColor(desktop::grabWindow(w.winId()).pixel(inBar)), QColor(Qt::black));
+    barsAreBlack();
+    if (QTest::currentTestFailed())
+        return;
     w.resize(size);
     QTRY_COMPARE(program::shownPicture(w), asShown(second));
 }
