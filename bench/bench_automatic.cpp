@@ -13,6 +13,7 @@
 #include "hugepages.h"
 #include "kestrovix.h"
 #include "resourcedirectory.h"
+#include "sleepingthreadpool.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -196,8 +197,9 @@ BENCHMARK(BM_AutomaticRun)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRea
 
 int main(int argc, char *argv[])
 {
-    // Memory as the program sets it up, for the step and the run alike.
+    // Memory and threads as the program sets them up, for the step and the run alike.
     placeLargeImagesOnHugePages();
+    runParallelLoopsOnSleepingThreads();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

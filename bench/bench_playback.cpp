@@ -23,6 +23,7 @@
 #include "manualrecognition.h"
 #include "regionselection.h"
 #include "resourcedirectory.h"
+#include "sleepingthreadpool.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,6 +34,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <opencv2/core/parallel/parallel_backend.hpp>
 #include <opencv2/highgui.hpp>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/tracking.hpp>
@@ -133,22 +135,25 @@ cv::Size frameSize(const std::string &video)
                     static_cast<int>(capture.get(cv::CAP_PROP_FRAME_HEIGHT)));
 }
 
-// The program places its large images on huge pages from its start; a user's loop
-// runs with OpenCV's defaults. Each side of a pair runs as its own process would.
-void memoryAsTheProgram()
+// The program places its large images on huge pages and runs OpenCV's parallel loops on
+// its own sleeping threads from its start; a user's loop runs with OpenCV's defaults.
+// Each side of a pair runs as its own process would.
+void setUpAsTheProgram()
 {
     placeLargeImagesOnHugePages();
+    runParallelLoopsOnSleepingThreads();
 }
 
-void memoryAsPlainOpenCv()
+void setUpAsPlainOpenCv()
 {
     cv::Mat::setDefaultAllocator(cv::Mat::getStdAllocator());
+    cv::parallel::setParallelForBackend(std::shared_ptr<cv::parallel::ParallelForAPI>());
 }
 
 // The automatic recognition in ten lines of OpenCV.
 void peerAutomaticRun(const std::string &video)
 {
-    memoryAsPlainOpenCv();
+    setUpAsPlainOpenCv();
     cv::VideoCapture capture(video, cv::CAP_ANY);
     cv::Ptr<cv::BackgroundSubtractorMOG2> model = cv::createBackgroundSubtractorMOG2(500, 16.0, false);
     cv::Mat frame, foreground, result;
@@ -169,7 +174,7 @@ void peerAutomaticRun(const std::string &video)
 // sleep. No loop that shows its frames can use less CPU than this.
 void unshownAutomaticRun(const std::string &video)
 {
-    memoryAsTheProgram();
+    setUpAsTheProgram();
     cv::VideoCapture capture(video, cv::CAP_ANY);
     cv::Ptr<cv::BackgroundSubtractorMOG2> model = createMovingObjectModel();
     cv::Mat frame, foreground, result;
@@ -195,7 +200,7 @@ void BM_AutomaticRunVsPeer(benchmark::State &state)
         unshown.cpu += floor.cpu;
         for (int side = 0; side < 2; ++side) {
             if ((side + turn) % 2 == 0) {
-                memoryAsTheProgram();
+                setUpAsTheProgram();
                 const Cost cost = costOf([] { window().onOpencvpic(); });
                 program.wall += cost.wall;
                 program.cpu += cost.cpu;
@@ -244,7 +249,7 @@ cv::Rect targetOnFirstFrame(const std::string &directory)
 // `selectionMs`; returns the cost of the tracking that follows it.
 Cost peerManualRun(const std::string &video, const cv::Rect &selected, int selectionMs)
 {
-    memoryAsPlainOpenCv();
+    setUpAsPlainOpenCv();
     cv::VideoCapture capture(video, cv::CAP_ANY);
     cv::Mat first, frame;
     capture.read(first);
@@ -274,7 +279,7 @@ Cost peerManualRun(const std::string &video, const cv::Rect &selected, int selec
 // would end it; returns the cost of the tracking that follows it.
 Cost programManualRun(const cv::Rect &selected, int selectionMs)
 {
-    memoryAsTheProgram();
+    setUpAsTheProgram();
     Cost start;
     QTimer::singleShot(selectionMs, [&] {
         g_roi = selected;
@@ -317,7 +322,7 @@ void BM_AutomaticFrameBreakdown(benchmark::State &state)
     const std::string video = mediaDirectory(static_cast<int>(state.range(0))) + "/bike.avi";
     sizeWindow(state.range(1) != 0, frameSize(video));
 
-    memoryAsTheProgram();
+    setUpAsTheProgram();
     double decode = 0, step = 0, present = 0, repaint = 0, waitLate = 0, cpuPresent = 0;
     int frames = 0;
     for (auto _ : state) {

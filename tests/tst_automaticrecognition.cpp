@@ -8,6 +8,7 @@
 #include "media.h"
 #include "program.h"
 #include "resourcedirectory.h"
+#include "sleepingthreadpool.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -16,7 +17,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <opencv2/core/parallel/parallel_backend.hpp>
 #include <opencv2/imgproc.hpp>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
 
 namespace {
 
@@ -94,6 +101,7 @@ private slots:
     void hullAreaBandIsExclusive();
     void concaveBlobIsJudgedByItsHullAndBoxedByItsContour();
     void boxesOnBikeFollowTheGroundTruth();
+    void sleepingThreadsRunEveryStripeOnceWithTheSameResults();
     void runShowsEveryFrameWithBoxesAndHidesTheProgressBar();
     void keyTypedIntoTheWindowStopsAfterTheShownFrame();
     void missingOrUnreadableVideoReturnsAtOnce_data();
@@ -201,6 +209,51 @@ void AutomaticRecognitionTest::boxesOnBikeFollowTheGroundTruth()
     QVERIFY(mustBox > 100 && mustNotBox > 100);
     QVERIFY2(boxed >= mustBox * 95 / 100, qPrintable(QString("%1 of %2 boxed").arg(boxed).arg(mustBox)));
     QVERIFY2(wronglyBoxed == 0, qPrintable(QString("%1 wrong boxes").arg(wronglyBoxed)));
+}
+
+void AutomaticRecognitionTest::sleepingThreadsRunEveryStripeOnceWithTheSameResults()
+{
+    std::vector<cv::Mat> frames = media::readAllFrames(media::resources() + "/bike.avi");
+    QVERIFY(frames.size() >= 60);
+    frames.resize(60);
+    auto markAll = [&] {
+        std::vector<cv::Mat> results;
+        cv::Ptr<cv::BackgroundSubtractorMOG2> model = createMovingObjectModel();
+        cv::Mat foreground;
+        for (const cv::Mat &frame : frames) {
+            results.push_back(frame.clone());
+            markMovingObjects(frame, *model, foreground, results.back());
+            results.push_back(foreground.clone());
+        }
+        return results;
+    };
+    const std::vector<cv::Mat> byOpenCv = markAll();
+
+    runParallelLoopsOnSleepingThreads();
+    const std::vector<cv::Mat> bySleepingThreads = markAll();
+    for (size_t i = 0; i < byOpenCv.size(); ++i)
+        QVERIFY2(cv::norm(byOpenCv[i], bySleepingThreads[i], cv::NORM_INF) == 0, qPrintable(QString::number(i)));
+
+    std::vector<std::atomic<int>> runs(4096);
+    std::set<std::thread::id> threads;
+    std::mutex threadsMutex;
+    cv::parallel_for_(cv::Range(0, int(runs.size())), [&](const cv::Range &range) {
+        for (int i = range.start; i < range.end; ++i)
+            ++runs[i];
+        std::this_thread::sleep_for(std::chrono::microseconds(200));  // time for every thread to join in
+        std::lock_guard<std::mutex> lock(threadsMutex);
+        threads.insert(std::this_thread::get_id());
+    }, 64);
+    QVERIFY(std::all_of(runs.begin(), runs.end(), [](const std::atomic<int> &n) { return n == 1; }));
+    QCOMPARE(threads.size() > 1, std::thread::hardware_concurrency() > 1);
+
+    // A failing stripe fails the loop in its caller, and the threads serve the next one.
+    QVERIFY_THROWS_EXCEPTION(cv::Exception, cv::parallel_for_(cv::Range(0, 64), [](const cv::Range &range) {
+        if (range.start <= 40 && 40 < range.end)
+            CV_Error(cv::Error::StsError, "stripe 40");
+    }, 64));
+    QCOMPARE(cv::norm(markAll().back(), byOpenCv.back(), cv::NORM_INF), 0.0);
+    cv::parallel::setParallelForBackend(std::shared_ptr<cv::parallel::ParallelForAPI>());
 }
 
 void AutomaticRecognitionTest::runShowsEveryFrameWithBoxesAndHidesTheProgressBar()
