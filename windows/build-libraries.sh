@@ -10,6 +10,8 @@
 # A library counts as built only once its ".complete" mark is written, after its
 # install; anything found without the mark is thrown away and built again.
 set -euo pipefail
+# A failure inside $(...) ends the script too, rather than being lost in the assignment.
+shopt -s inherit_errexit
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -35,13 +37,27 @@ work=$cache/work
 export KESTROVIX_WINDOWS_LIBRARIES=$cache
 
 
+# Whether every file a source package's .dsc names is in the sources folder, whole: its
+# SHA-256 as the .dsc gives it. A download cut off half way is thus never taken as done.
+sources_complete() {
+    local dsc=$1 sum size file listed=0
+    [ -f "$dsc" ] || return 1
+    while read -r sum size file; do
+        listed=1
+        [ -f "$sources/$file" ] || return 1
+        echo "$sum  $sources/$file" | sha256sum --quiet -c - >/dev/null 2>&1 || return 1
+    done < <(sed -n '/^Checksums-Sha256:/,/^[^ ]/{/^ /p}' "$dsc")
+    [ "$listed" -eq 1 ]
+}
+
 # apt-get source from a private list of deb-src entries, made from the machine's own
-# Debian entries, so that the machine's apt configuration stays as it is.
+# Debian entries, so that the machine's apt configuration stays as it is. apt checks
+# every file against the signed package lists as it downloads it.
 fetch_sources() {
     local package=$1 version=$2
-    if ls "$sources/${package}_${version#*:}".dsc >/dev/null 2>&1; then
-        return
-    fi
+    local dsc=$sources/${package}_${version#*:}.dsc
+    sources_complete "$dsc" && return
+    rm -f "$dsc"
     local apt=$sources/apt
     mkdir -p "$apt/lists/partial" "$apt/parts"
     : > "$apt/sources.list"
@@ -58,6 +74,7 @@ fetch_sources() {
         touch "$apt/.updated"
         (cd "$sources" && apt-get "${options[@]}" source --download-only "$package=$version" >/dev/null)
     fi
+    sources_complete "$dsc" || { log "the sources of $package $version are incomplete after download"; exit 1; }
 }
 
 # Unpacks a source package (with Debian's patches) into a fresh work folder; prints it.
@@ -66,8 +83,7 @@ unpack() {
     fetch_sources "$package" "$version"
     rm -rf "${work:?}/$package"
     mkdir -p "$work/$package"
-    (cd "$work/$package" && dpkg-source --no-check -x "$sources/${package}_${version#*:}.dsc" src \
-        > "$work/$package-unpack.log" 2>&1)
+    (cd "$work/$package" && logged "$package-unpack" dpkg-source -x "$sources/${package}_${version#*:}.dsc" src)
     echo "$work/$package/src"
 }
 
@@ -85,16 +101,26 @@ logged() {
 build_ffmpeg() {
     local prefix=$1 src
     src=$(unpack ffmpeg "$ffmpeg_version")
-    # Every native decoder, demuxer and parser: users' videos come in many codecs.
-    # Reading needs no encoders, muxers, filters or devices.
+    # Every native decoder, demuxer and parser: users' videos come in many codecs. The
+    # network protocols, for streams (https through Windows' own TLS). The encoders and
+    # muxers of the two formats a run can be recorded in. No filters and no devices.
     (cd "$src" && logged ffmpeg-configure ./configure --prefix="$prefix" \
         --target-os=mingw32 --arch=x86_64 --enable-cross-compile --cross-prefix=$triple- \
         --cc=$triple-gcc-posix --cxx=$triple-g++-posix \
         --enable-shared --disable-static --enable-w32threads --disable-pthreads \
-        --disable-autodetect --enable-zlib \
-        --disable-programs --disable-doc --disable-network --disable-avdevice --disable-avfilter \
+        --disable-autodetect --enable-zlib --enable-schannel \
+        --disable-programs --disable-doc --disable-avdevice --disable-avfilter \
         --disable-postproc --disable-swresample --disable-encoders --disable-muxers \
+        --enable-encoder=mjpeg,mpeg4 --enable-muxer=avi,mp4 \
         --disable-devices --disable-outdevs --disable-indevs --disable-filters --disable-debug)
+    # configure quietly drops what it cannot build: make sure that what the program
+    # needs is in.
+    local component
+    for component in FILE_PROTOCOL HTTP_PROTOCOL HTTPS_PROTOCOL TCP_PROTOCOL UDP_PROTOCOL RTP_PROTOCOL \
+                     RTSP_DEMUXER MJPEG_ENCODER MPEG4_ENCODER AVI_MUXER MP4_MUXER; do
+        grep -q "^#define CONFIG_$component 1" "$src/config_components.h" \
+            || { log "FFmpeg was configured without $component"; exit 1; }
+    done
     (cd "$src" && logged ffmpeg-build make -j"$jobs" && logged ffmpeg-install make install)
 }
 
@@ -128,12 +154,12 @@ build_opencv() {
         -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DCMAKE_MODULE_PATH="$here" \
         -DOPENCV_EXTRA_MODULES_PATH="$src/contrib/modules" \
-        -DBUILD_LIST=core,imgproc,imgcodecs,videoio,highgui,video,plot,tracking \
+        -DBUILD_LIST=core,imgproc,imgcodecs,videoio,highgui,video,plot,tracking,flann,features2d,calib3d,bgsegm \
         -DBUILD_SHARED_LIBS=ON -DBUILD_TESTS=OFF -DBUILD_PERF_TESTS=OFF -DBUILD_EXAMPLES=OFF \
         -DBUILD_opencv_apps=OFF -DBUILD_JAVA=OFF -DBUILD_opencv_python3=OFF -DBUILD_DOCS=OFF \
         -DWITH_WIN32UI=ON -DWITH_QT=OFF -DWITH_GTK=OFF -DWITH_OPENGL=OFF \
         -DWITH_FFMPEG=ON -DOPENCV_FFMPEG_SKIP_DOWNLOAD=ON -DOPENCV_FFMPEG_USE_FIND_PACKAGE=FFMPEG \
-        -DWITH_MSMF=OFF -DWITH_DSHOW=OFF -DWITH_OBSENSOR=OFF \
+        -DWITH_MSMF=OFF -DWITH_DSHOW=ON -DWITH_OBSENSOR=OFF \
         -DHAVE_PTHREAD=1 -DWITH_PTHREADS_PF=ON \
         -DBUILD_ZLIB=OFF -DWITH_PNG=OFF -DWITH_JPEG=OFF -DWITH_TIFF=OFF -DWITH_WEBP=OFF \
         -DWITH_OPENJPEG=OFF -DWITH_JASPER=OFF -DWITH_OPENEXR=OFF -DWITH_IMGCODEC_HDR=OFF \
@@ -141,8 +167,17 @@ build_opencv() {
         -DWITH_LAPACK=OFF -DWITH_ADE=OFF -DWITH_QUIRC=OFF -DWITH_VTK=OFF -DWITH_1394=OFF \
         -DWITH_GSTREAMER=OFF -DWITH_CAROTENE=OFF -DWITH_FLATBUFFERS=OFF \
         -DOPENCV_GENERATE_PKGCONFIG=OFF
+    # CMake quietly leaves out what it cannot build: make sure that what the program
+    # needs is in. (Media Foundation needs Microsoft's WRL, which mingw-w64 lacks.)
     grep -q "FFMPEG:.*YES" "$work/opencv-configure.log" \
         || { log "OpenCV was configured without FFmpeg"; exit 1; }
+    grep -q "DirectShow:.*YES" "$work/opencv-configure.log" \
+        || { log "OpenCV was configured without a camera back end (DirectShow)"; exit 1; }
+    local module
+    for module in tracking bgsegm; do
+        grep -q "To be built:.* $module\b" "$work/opencv-configure.log" \
+            || { log "OpenCV was configured without its $module module"; exit 1; }
+    done
     logged opencv-build cmake --build "$work/opencv/build" -j "$jobs"
     logged opencv-install cmake --install "$work/opencv/build"
 }
@@ -159,7 +194,6 @@ key() {
 }
 ffmpeg_key=$(key ffmpeg "$ffmpeg_version")
 qt_key=$(key qt "$qt_version" "$here/qtbase-directwrite-needs-direct2d.patch")
-opencv_key=$(key opencv "$opencv_version" "$here/FindFFMPEG.cmake")-with-$ffmpeg_key
 
 mkdir -p "$sources" "$work"
 # One build at a time: two would share the work folder.
@@ -180,6 +214,10 @@ build() {
 }
 build ffmpeg "$ffmpeg_key"
 build qt "$qt_key"
+# OpenCV loads FFmpeg's DLLs by name: a new build of FFmpeg that keeps their names (a
+# security update) needs no new OpenCV.
+ffmpeg_dlls=$(cd "$cache/$ffmpeg_key/bin" && ls ./*.dll | tr '\n' ' ')
+opencv_key=$(key opencv "$opencv_version" "$here/FindFFMPEG.cmake")-$(echo "$ffmpeg_dlls" | sha256sum | cut -c1-8)
 build opencv "$opencv_key" "$cache/$ffmpeg_key"
 rm -rf "$work"
 
