@@ -1,17 +1,29 @@
 #include "kestrovix.h"
 
+#include "keywait.h"
+#include "sourcechooser.h"
+#include "videoinput.h"
+
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
+
+#include "resourcedirectory.h"
 
 #include <opencv2/imgproc.hpp>
 
 Kestrovix::Kestrovix(QWidget *parent)
     : QMainWindow(parent)
     , trackedFrames(0)
+    , trackingProgress(nullptr, &trackedFrames)
+    , sourceChooser(nullptr)
+    , sourceStatus(nullptr)
 {
     ui.setupUi(this);
 
@@ -26,6 +38,13 @@ Kestrovix::Kestrovix(QWidget *parent)
     // again at once, twice the area's pixels for every frame.
     ui.label->setAttribute(Qt::WA_OpaquePaintEvent);
     ui.label->installEventFilter(this);
+
+    trackingProgress = TrackingProgress(ui.progressBar_2, &trackedFrames);
+    sourceStatus = SourceStatus(ui.statusBar);
+    sourceStatus.showSource(source.name());
+    sourceChooser = new SourceChooser(ui.menuBar, this);
+    connect(sourceChooser, &SourceChooser::chosen, this, [this](const VideoSource &chosen) { useSource(chosen); });
+    setAcceptDrops(true);
 }
 
 Kestrovix::~Kestrovix() = default;
@@ -100,6 +119,70 @@ void Kestrovix::quitIfClosed()
     // Windows the program went on running without a window. Ask again, from here.
     if (!isVisible())
         QCoreApplication::quit();
+}
+
+void Kestrovix::useSource(const VideoSource &chosen)
+{
+    source = chosen;
+    ++sourceGeneration;
+    // A run in its selection ends with its window "output".
+    destroyAllWindowsNow();
+
+    // A file tells at once what it holds; a stream or a camera is asked when a run opens it.
+    if (source.kind != VideoSource::File) {
+        sourceChooser->remember(source);
+        sourceStatus.showSource(source.name());
+        return;
+    }
+    VideoInput input;
+    const bool opened = input.open(source, std::string(), [] {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+        return true;
+    });
+    if (!opened) {
+        sourceStatus.showProblem(input.error());
+        return;
+    }
+    sourceChooser->remember(source);
+    sourceStatus.showSource(describeSource(source, input.description()));
+}
+
+bool Kestrovix::openSource(VideoInput &input, const char *bundledClip, const std::function<bool()> &serve)
+{
+    if (!input.open(source, resourcePath(bundledClip), serve)) {
+        if (!input.error().isEmpty())
+            sourceStatus.showProblem(input.error());
+        return false;
+    }
+    sourceStatus.showSource(describeSource(source, input.description()));
+    return true;
+}
+
+void Kestrovix::finishRun(const VideoInput &input, int generation)
+{
+    // A new source has already said its own.
+    if (generation != sourceGeneration)
+        return;
+    if (!input.error().isEmpty())
+        sourceStatus.showProblem(input.error());
+    else
+        sourceStatus.showFrame(input.framesRead());
+}
+
+void Kestrovix::dragEnterEvent(QDragEnterEvent *event)
+{
+    VideoSource dropped;
+    if (SourceChooser::droppedSource(event->mimeData(), &dropped))
+        event->acceptProposedAction();
+}
+
+void Kestrovix::dropEvent(QDropEvent *event)
+{
+    VideoSource dropped;
+    if (!SourceChooser::droppedSource(event->mimeData(), &dropped))
+        return;
+    event->acceptProposedAction();
+    runOutsideHighGui([this, dropped] { useSource(dropped); });
 }
 
 void Kestrovix::resizeEvent(QResizeEvent *)

@@ -5,10 +5,18 @@
 #include <QMainWindow>
 #include <QPixmap>
 
+#include <functional>
+
 #include <opencv2/core.hpp>
 
 #include "framescaler.h"
+#include "sourcestatus.h"
+#include "trackingprogress.h"
 #include "ui_kestrovix.h"
+#include "videosource.h"
+
+class SourceChooser;
+class VideoInput;
 
 class Kestrovix : public QMainWindow
 {
@@ -21,6 +29,10 @@ public:
     // Shows one processed frame in the picture area, scaled to fit and centred.
     void presentFrame(const cv::Mat &img);
 
+    // Makes both buttons play `source`; a run on another source ends first.
+    void useSource(const VideoSource &source);
+    const VideoSource &currentSource() const { return source; }
+
 public slots:
     void onOpencvpic();
     void videoplay();
@@ -28,12 +40,20 @@ public slots:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     // Paints the picture area's background where its picture leaves it uncovered.
     void paintBesidePicture(const QRegion &dirty);
     // Ends the program at the end of a run during which the window was closed.
     void quitIfClosed();
+    // Opens the source for a run, or reports why it cannot be opened.
+    bool openSource(VideoInput &input, const char *bundledClip, const std::function<bool()> &serve);
+    // Shows what went wrong with the source during a run, or the source again.
+    void finishRun(const VideoInput &input, int generation);
+    // Whether a run begun when the source had `generation` should go on.
+    bool runGoesOn(int generation) const { return isVisible() && generation == sourceGeneration; }
 
     Ui_KestrovixClass ui;
     QImage frameImage;
@@ -41,6 +61,11 @@ private:
     QPixmap framePixmap;
     FrameScaler frameScaler;
     int trackedFrames;
+    TrackingProgress trackingProgress;
+    VideoSource source;
+    int sourceGeneration = 0;  // counts the changes of source, which end the runs on the old one
+    SourceChooser *sourceChooser;
+    SourceStatus sourceStatus;
 };
 
 #endif // KESTROVIX_H

@@ -3,10 +3,9 @@
 #include "backgroundaudio.h"
 #include "kestrovix.h"
 #include "keywait.h"
-#include "resourcedirectory.h"
+#include "videoinput.h"
 
 #include <opencv2/imgproc.hpp>
-#include <opencv2/videoio.hpp>
 
 cv::Ptr<cv::BackgroundSubtractorMOG2> createMovingObjectModel()
 {
@@ -56,28 +55,40 @@ void Kestrovix::onOpencvpic()
     startBackgroundAudioOnce();
     ui.progressBar_2->setVisible(false);
 
-    cv::VideoCapture capture;
-    // FFmpeg alone: for a file it refuses (a cut-off MP4), OpenCV would go on to
-    // GStreamer, which can wait for ever on it.
-    capture.open(resourcePath("bike.avi"), cv::CAP_FFMPEG);
+    // The run ends on a key, when the window closes, or when another source is chosen.
+    const int generation = sourceGeneration;
+    bool stop = false;
+    // Serves the window while a stream or a camera keeps the run waiting.
+    auto serve = [&] {
+        if (waitKeyPumping(2) >= 0)
+            stop = true;
+        return !stop && runGoesOn(generation);
+    };
+
+    VideoInput capture;
+    if (!openSource(capture, "bike.avi", serve)) {
+        quitIfClosed();
+        return;
+    }
 
     cv::Mat frame;
     cv::Mat foreground;
     cv::Mat result;
     cv::Ptr<cv::BackgroundSubtractorMOG2> ptrMOG = createMovingObjectModel();
-    bool stop = false;
     while (!stop) {
-        if (!capture.read(frame))
+        if (!capture.read(frame, serve))
             break;
         result = frame.clone();
         markMovingObjects(frame, *ptrMOG, foreground, result);
         presentFrame(result);
+        sourceStatus.showFrame(capture.framesRead());
 
         if (waitKeyPumping(10) >= 0)
             stop = true;
         // A window closed mid-run must not go on playing the video unseen.
-        if (!isVisible())
+        if (!runGoesOn(generation))
             stop = true;
     }
+    finishRun(capture, generation);
     quitIfClosed();
 }

@@ -49,6 +49,7 @@ struct HeldClick
 };
 
 std::deque<HeldClick> heldClicks;
+std::deque<std::function<void()>> heldWork;
 const QEvent *clickBeingDelivered = nullptr;
 bool deliveryScheduled = false;
 
@@ -58,7 +59,7 @@ void deliverHeldClicks();
 // (the last run has ended).
 void scheduleDelivery()
 {
-    if (deliveryScheduled || heldClicks.empty() || !qApp)
+    if (deliveryScheduled || (heldClicks.empty() && heldWork.empty()) || !qApp)
         return;
     deliveryScheduled = true;
     QTimer::singleShot(0, qApp, [] {
@@ -107,8 +108,9 @@ protected:
             break;
         case QEvent::KeyPress:
             // A key typed into the program's own windows stops a run as a key typed
-            // into a HighGUI window does, and does not also press a button.
-            if (waitDepth > 0) {
+            // into a HighGUI window does, and does not also press a button. Keys typed
+            // into a dialog or an open menu are theirs.
+            if (waitDepth > 0 && !QApplication::activeModalWidget() && !QApplication::activePopupWidget()) {
                 const auto *keyEvent = static_cast<QKeyEvent *>(event);
                 if (!keyEvent->text().isEmpty())
                     typedKey = keyEvent->text().at(0).unicode();
@@ -147,6 +149,11 @@ void deliverHeldClicks()
         clickBeingDelivered = &event;
         QCoreApplication::sendEvent(click.window, &event);
         clickBeingDelivered = nullptr;
+    }
+    while (highGuiDepth == 0 && heldClicks.empty() && !heldWork.empty()) {
+        const std::function<void()> work = heldWork.front();
+        heldWork.pop_front();
+        work();
     }
 }
 
@@ -250,4 +257,14 @@ void destroyAllWindowsNow()
     if (!shownWindows.empty())
         cv::destroyAllWindows();
     shownWindows.clear();
+}
+
+void runOutsideHighGui(const std::function<void()> &work)
+{
+    if (highGuiDepth == 0 && heldClicks.empty()) {
+        work();
+        return;
+    }
+    heldWork.push_back(work);
+    scheduleDelivery();
 }

@@ -3,6 +3,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <functional>
 #include <string>
 
 // cv::waitKey as it behaves on Windows, on every platform.
@@ -25,5 +26,10 @@ void destroyWindowLater(const std::string &name);
 
 // cv::destroyAllWindows, forgetting every window shown.
 void destroyAllWindowsNow();
+
+// Runs `work` now or, when called from inside a HighGUI call (a shortcut can be
+// delivered there), as soon as that call has returned: work that opens a dialog or
+// starts a run must not nest inside HighGUI's wait.
+void runOutsideHighGui(const std::function<void()> &work);
 
 #endif // KEYWAIT_H

@@ -4,11 +4,10 @@
 #include "kestrovix.h"
 #include "keywait.h"
 #include "regionselection.h"
-#include "resourcedirectory.h"
+#include "videoinput.h"
 
 #include <opencv2/highgui.hpp>
 #include <opencv2/imgproc.hpp>
-#include <opencv2/videoio.hpp>
 
 #include <cstdio>
 
@@ -42,16 +41,27 @@ void Kestrovix::videoplay()
     startBackgroundAudioOnce();
     ui.progressBar_2->setVisible(true);
 
+    // The run ends on "q", when the window closes, or when another source is chosen.
+    const int generation = sourceGeneration;
+    bool quit = false;
+    // Serves the window while a stream or a camera keeps the run waiting.
+    auto serve = [&] {
+        if (waitKeyPumping(2) == 113)  // "q"
+            quit = true;
+        return !quit && runGoesOn(generation);
+    };
+
     cv::Mat frame;
-    cv::VideoCapture capture;
-    // FFmpeg alone: for a file it refuses (a cut-off MP4), OpenCV would go on to
-    // GStreamer, which can wait for ever on it.
-    capture.open(resourcePath("video3.mp4"), cv::CAP_FFMPEG);
-    if (!capture.isOpened()) {
+    VideoInput capture;
+    if (!openSource(capture, "video3.mp4", serve)) {
+        if (source.kind != VideoSource::Bundled) {
+            quitIfClosed();
+            return;
+        }
         std::fputs("can not open ...\n", stdout);
         std::fflush(stdout);
     }
-    capture.read(g_firstFrame);
+    capture.read(g_firstFrame, serve);
 
     // Let the user mark the object on the first frame.
     if (!g_firstFrame.empty()) {
@@ -63,26 +73,33 @@ void Kestrovix::videoplay()
 
     // The region was drawn on the first frame; tracking starts on the second.
     cv::Ptr<cv::TrackerCSRT> tracker = cv::TrackerCSRT::create(cv::TrackerCSRT::Params());
-    capture.read(frame);
+    if (runGoesOn(generation))
+        capture.read(frame, serve);
     if (!frame.empty())
         g_roi = clipToImage(g_roi, frame.size());  // a region kept from a larger video
     bool tracking = startTracking(*tracker, frame, g_roi);
 
+    trackingProgress.start(source.kind == VideoSource::Bundled, capture.description().frameCount - 2);
+    bool sourceEnded = false;
     // A window closed mid-run is hidden: the run ends with it.
-    while (isVisible()) {
-        if (!capture.read(frame))
+    while (runGoesOn(generation) && !quit) {
+        if (!capture.read(frame, serve)) {
+            sourceEnded = capture.error().isEmpty() && !quit && runGoesOn(generation);
             break;
+        }
         if (tracking)
             trackAndMark(*tracker, frame, g_roi);
         presentFrame(frame);
+        sourceStatus.showFrame(capture.framesRead());
 
         if (waitKeyPumping(1) == 113)  // "q"
             break;
-        ++trackedFrames;
-        ui.progressBar_2->setValue(trackedFrames);
+        trackingProgress.frameTracked();
     }
+    trackingProgress.finish(sourceEnded);
 
     capture.release();
     destroyAllWindowsNow();
+    finishRun(capture, generation);
     quitIfClosed();
 }

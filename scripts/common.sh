@@ -13,9 +13,11 @@ KESTROVIX_PACKAGES=(
     xvfb xauth xdotool dbus-daemon
 )
 
-# The tests also build the Windows sound code and play it under Wine, recorded by a
-# private PulseAudio server (Wine decodes MP3 through GStreamer).
+# The tests serve streams with ffmpeg. They also build the Windows sound code and play
+# it under Wine, recorded by a private PulseAudio server (Wine decodes MP3 through
+# GStreamer).
 KESTROVIX_TEST_PACKAGES=(
+    ffmpeg
     g++-mingw-w64-x86-64
     wine64 wine gstreamer1.0-plugins-good pulseaudio
 )

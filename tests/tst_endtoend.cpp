@@ -1,6 +1,8 @@
 // The real program used as a person uses it: its window and captions, both
-// recognitions on our media with real clicks and drags on the X server, "q", the
-// window "output" closed by its button, the main window closed mid-way, signals.
+// recognitions with real clicks and drags on the X server, on our media and on a
+// video chosen on the command line or with Ctrl+O, a local HTTP stream and sources
+// that fail, "q", the window "output" closed by its button, the main window closed
+// mid-way, signals.
 // The program under test may be the installed one, or the Windows one under Wine.
 
 #include "desktop.h"
@@ -8,8 +10,11 @@
 #include "program.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <opencv2/imgproc.hpp>
@@ -90,6 +95,36 @@ int closestFrame(const std::vector<cv::Mat> &frames, const std::vector<cv::Mat> 
     return best;
 }
 
+// A copy of a bundled clip where a user keeps theirs: in a folder whose name has a
+// blank and Chinese characters.
+QString copyOfClip(const QTemporaryDir &scratch, const QString &clip, const QString &name)
+{
+    const QString folder = scratch.path() + QString::fromUtf8("/街道 录像");
+    QDir().mkpath(folder);
+    const QString copy = folder + "/" + name;
+    QFile::copy(media::resources() + "/" + clip, copy);
+    return copy;
+}
+
+// Whether the process has the file open (on Linux, where /proc tells).
+bool hasOpen(qint64 pid, const QString &path)
+{
+    const QDir descriptors(QString("/proc/%1/fd").arg(pid));
+    for (const QFileInfo &descriptor : descriptors.entryInfoList(QDir::Files | QDir::System))
+        if (descriptor.symLinkTarget() == path)
+            return true;
+    return false;
+}
+
+// A local HTTP server that serves `clip` once as an MPEG-TS stream, at its own pace.
+bool serveStream(QProcess &server, const QString &clip, const QString &url)
+{
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start("ffmpeg", {"-loglevel", "error", "-re", "-i", media::resources() + "/" + clip, "-c:v", "mpeg4",
+                            "-q:v", "2", "-f", "mpegts", "-listen", "1", url});
+    return server.waitForStarted();
+}
+
 } // namespace
 
 class EndToEndTest : public QObject
@@ -100,8 +135,15 @@ private slots:
     void init();
     void cleanup();
     void windowShowsThePictureAreaAndBothCaptions();
+    void automaticRunBoxesTheMiddlingObjectsInGreen_data();
     void automaticRunBoxesTheMiddlingObjectsInGreen();
+    void dragAroundTheTargetFollowsItInBlueUntilQ_data();
     void dragAroundTheTargetFollowsItInBlueUntilQ();
+    void localHttpStreamIsBoxedUntilItStops();
+    void badSourceGivesAMessageAndTheWindowStaysUsable_data();
+    void badSourceGivesAMessageAndTheWindowStaysUsable();
+    void commandLineHelpVersionAndMistakesNeedNoDisplay_data();
+    void commandLineHelpVersionAndMistakesNeedNoDisplay();
     void outputClosedByItsButtonStartsTrackingWithoutHanging();
     void closingTheMainWindowDuringSelectionEndsTheProgram();
     void burstOfClicksNestsRunsAndClosingEndsThemAll();
@@ -109,20 +151,33 @@ private slots:
     void signalsEndTheProgramInEveryState();
 
 private:
-    // Starts the program and waits for its window; true if it came.
-    bool startProgram();
-    // Starts the program and clicks "手动识别"; returns the "output" window.
+    // Starts the program with the arguments and waits for its window; true if it came.
+    bool startProgram(const QStringList &arguments = {}, bool keepErrors = false);
+    // Makes the program play a copy of `clip` in the way the test's data row names:
+    // "bundled" (the clip itself), "command line" or "Ctrl+O" (a path typed into the
+    // dialog, while a run on the bundled clips plays). Starts the program.
+    bool startOnClip(const QString &clip);
+    // After startOnClip, that a run plays the chosen copy rather than the bundled clip.
+    void expectPlayingTheChosenCopy();
+    // Starts the program as startOnClip does and clicks "手动识别"; returns the "output" window.
     unsigned long startManualRun();
+    // Waits for the program to write a line containing `text` on standard error.
+    bool saysOnStandardError(const QString &text, int milliseconds);
     // Asks the main window to close and expects the program to end soon, successfully.
     void closeAndExpectCleanExit();
 
     QProcess kestrovix;
     unsigned long mainWindow = 0;
+    QTemporaryDir scratch;
+    QByteArray errors;
+    QString chosenCopy;
 };
 
 void EndToEndTest::init()
 {
     mainWindow = 0;
+    errors.clear();
+    chosenCopy.clear();
 }
 
 void EndToEndTest::cleanup()
@@ -133,22 +188,74 @@ void EndToEndTest::cleanup()
     }
 }
 
-bool EndToEndTest::startProgram()
+bool EndToEndTest::startProgram(const QStringList &arguments, bool keepErrors)
 {
-    if (!program::start(kestrovix))
+    if (!program::start(kestrovix, {}, arguments, keepErrors))
         return false;
     mainWindow = desktop::waitForWindow("^Kestrovix$", 15000);
     QTest::qWait(300);
     return mainWindow != 0;
 }
 
+bool EndToEndTest::startOnClip(const QString &clip)
+{
+    const QString way = QTest::currentDataTag() ? QString(QTest::currentDataTag()) : QString("bundled");
+    if (way == "bundled")
+        return startProgram();
+    if (way == "command line") {
+        chosenCopy = copyOfClip(scratch, clip, QString::fromUtf8("街道 1") + clip.mid(clip.indexOf('.')));
+        return startProgram({chosenCopy});
+    }
+
+    // Ctrl+O during a run: the dialog gets the keys, and the run ends once a video is chosen.
+    const QString path = QDir(scratch.path()).filePath("my clips");
+    QDir().mkpath(path);
+    const QString copy = path + "/street clip" + clip.mid(clip.indexOf('.'));
+    QFile::copy(media::resources() + "/" + clip, copy);
+    chosenCopy = copy;
+    if (!startProgram())
+        return false;
+    const QPoint origin = desktop::windowGeometry(mainWindow).topLeft();
+    desktop::click(origin + program::buttonPoint("pushButton_2"));
+    QTest::qWait(300);
+    desktop::typeKeyAt(origin + program::widgetRect("label", false).center(), "ctrl+o");
+    if (!desktop::waitForWindow("^Open Video$", 10000))
+        return false;
+    QTest::qWait(500);
+    desktop::xdotool({"type", "--delay", "20", copy});
+    desktop::xdotool({"key", "Return"});
+    for (int waited = 0; waited < 5000 && !desktop::findWindows("^Open Video$").isEmpty(); waited += 100)
+        QTest::qWait(100);
+    QTest::qWait(1500);  // what is left of the bundled run
+    return desktop::findWindows("^Open Video$").isEmpty();
+}
+
 unsigned long EndToEndTest::startManualRun()
 {
     const QPoint buttonOffset = program::widgetRect("pushButton", false).center();
-    if (!startProgram())
+    if (!startOnClip("video3.mp4"))
         return 0;
     desktop::click(desktop::windowGeometry(mainWindow).topLeft() + buttonOffset);
     return desktop::waitForWindow("^output$", 10000);
+}
+
+void EndToEndTest::expectPlayingTheChosenCopy()
+{
+    if (chosenCopy.isEmpty() || program::underWine())
+        return;
+    QTRY_VERIFY2_WITH_TIMEOUT(hasOpen(kestrovix.processId(), chosenCopy), "the run reads the chosen video", 3000);
+}
+
+bool EndToEndTest::saysOnStandardError(const QString &text, int milliseconds)
+{
+    for (int waited = 0; waited <= milliseconds; waited += 100) {
+        errors += kestrovix.readAllStandardError();
+        if (QString::fromUtf8(errors).contains(text))
+            return true;
+        QTest::qWait(100);
+    }
+    qWarning("standard error: %s", errors.constData());
+    return false;
 }
 
 void EndToEndTest::closeAndExpectCleanExit()
@@ -210,6 +317,15 @@ void EndToEndTest::windowShowsThePictureAreaAndBothCaptions()
     closeAndExpectCleanExit();
 }
 
+void EndToEndTest::automaticRunBoxesTheMiddlingObjectsInGreen_data()
+{
+    QTest::addColumn<bool>("unused");
+    QTest::newRow("bundled") << true;
+    QTest::newRow("command line") << true;
+    if (!program::underWine())  // Wine's own file dialog
+        QTest::newRow("Ctrl+O") << true;
+}
+
 void EndToEndTest::automaticRunBoxesTheMiddlingObjectsInGreen()
 {
     const std::vector<cv::Mat> frames = media::readAllFrames(media::resources() + "/bike.avi");
@@ -226,8 +342,9 @@ void EndToEndTest::automaticRunBoxesTheMiddlingObjectsInGreen()
     const double scale = double(picture.width()) / frameSize.width();
     const QPoint button = program::buttonPoint("pushButton_2");
 
-    QVERIFY(startProgram());
+    QVERIFY(startOnClip("bike.avi"));
     QVERIFY(desktop::click(desktop::windowGeometry(mainWindow).topLeft() + button));
+    expectPlayingTheChosenCopy();
 
     // What the picture area shows, until it stays the same for a second: the run's end.
     QList<QImage> shown;
@@ -277,6 +394,11 @@ void EndToEndTest::automaticRunBoxesTheMiddlingObjectsInGreen()
     closeAndExpectCleanExit();
 }
 
+void EndToEndTest::dragAroundTheTargetFollowsItInBlueUntilQ_data()
+{
+    automaticRunBoxesTheMiddlingObjectsInGreen_data();
+}
+
 void EndToEndTest::dragAroundTheTargetFollowsItInBlueUntilQ()
 {
     const cv::Mat firstFrame = media::readAllFrames(media::resources() + "/video3.mp4").at(0);
@@ -286,6 +408,7 @@ void EndToEndTest::dragAroundTheTargetFollowsItInBlueUntilQ()
 
     const unsigned long output = startManualRun();
     QVERIFY(output);
+    expectPlayingTheChosenCopy();
     QTest::qWait(300);
     const cv::Point imageInWindow = media::findFrameIn(desktop::grabWindow(output), firstFrame);
     QVERIFY2(imageInWindow.x >= 0, "output shows the first frame");
@@ -311,6 +434,113 @@ void EndToEndTest::dragAroundTheTargetFollowsItInBlueUntilQ()
     QCOMPARE(kestrovix.state(), QProcess::Running);
 
     closeAndExpectCleanExit();
+}
+
+void EndToEndTest::localHttpStreamIsBoxedUntilItStops()
+{
+    const QRect picture = program::widgetRect("label", false);
+    const QString url = "http://127.0.0.1:18731/street.ts";
+    QProcess server;
+    QVERIFY(serveStream(server, "bike.avi", url));
+    QTest::qWait(500);
+    QVERIFY(startProgram({url}, true));
+    QVERIFY(desktop::click(desktop::windowGeometry(mainWindow).topLeft() + program::buttonPoint("pushButton_2")));
+
+    // The stream plays at its own pace, 25 frames a second, boxed in green.
+    int greenPictures = 0;
+    QImage last;
+    int changes = 0;
+    for (int i = 0; i < 30; ++i, QTest::qWait(200)) {
+        const QImage now = desktop::grabWindow(mainWindow).copy(picture);
+        changes += !last.isNull() && now != last;
+        greenPictures += media::countPixels(now, Qt::green) > 0;
+        last = now;
+    }
+    QVERIFY2(changes >= 10, qPrintable(QString("%1 changes seen").arg(changes)));
+    QVERIFY2(greenPictures >= 5, qPrintable(QString("%1 pictures with green boxes").arg(greenPictures)));
+    // A live source never ends by itself: the server's end is told as such.
+    QVERIFY(saysOnStandardError(url + " stopped sending frames", 15000));
+    QCOMPARE(kestrovix.state(), QProcess::Running);
+    closeAndExpectCleanExit();
+    server.kill();
+    server.waitForFinished();
+}
+
+void EndToEndTest::badSourceGivesAMessageAndTheWindowStaysUsable_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("not a video") << "file";
+    QTest::newRow("a server that accepts and then says nothing, closed at once") << "close";
+    QTest::newRow("a server that accepts and then says nothing, waited for") << "wait";
+}
+
+void EndToEndTest::badSourceGivesAMessageAndTheWindowStaysUsable()
+{
+    QFETCH(QString, kind);
+    QTcpServer silent;
+    QString source;
+    if (kind == "file") {
+        source = QDir(scratch.path()).filePath("notes.avi");
+        QFile notes(source);
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write(QByteArray("These are notes, not a video.\n").repeated(100));
+    } else {
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        source = QString("http://127.0.0.1:%1/camera.ts").arg(silent.serverPort());
+    }
+    QVERIFY(startProgram({source}, true));
+    QVERIFY(desktop::click(desktop::windowGeometry(mainWindow).topLeft() + program::buttonPoint("pushButton_2")));
+
+    if (kind == "close") {
+        // Opening must not freeze the window: it closes, and the program ends, at once.
+        QTest::qWait(1000);
+        closeAndExpectCleanExit();
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const QString named = kind == "file" && program::underWine() ? QString("notes.avi") : source;
+    QVERIFY(saysOnStandardError("Cannot open " + named, 11000));
+    qInfo("the message came after %lld ms", clock.elapsed());
+    QCOMPARE(kestrovix.state(), QProcess::Running);
+    closeAndExpectCleanExit();
+}
+
+void EndToEndTest::commandLineHelpVersionAndMistakesNeedNoDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "--camera <N>";
+    QTest::newRow("-h") << QStringList{"-h"} << 0 << "[VIDEO]";
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "kestrovix 1.";
+    QTest::newRow("-v") << QStringList{"-v"} << 0 << "kestrovix 1.";
+    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << "Unknown option 'frobnicate'";
+    QTest::newRow("bad camera") << QStringList{"--camera", "front"} << 2 << "not \"front\"";
+    QTest::newRow("camera and video") << QStringList{"--camera", "0", "a.avi"} << 2 << "not both";
+}
+
+void EndToEndTest::commandLineHelpVersionAndMistakesNeedNoDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    if (program::underWine())
+        QSKIP("Wine needs a display of its own");
+    // As over ssh: no display at all.
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    environment.remove("QT_QPA_PLATFORM");
+    process.setProcessEnvironment(environment);
+    process.start(qEnvironmentVariable("KESTROVIX_PROGRAM_UNDER_TEST", KESTROVIX_PROGRAM), arguments);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    const QString said = QString::fromUtf8(exitCode == 0 ? process.readAllStandardOutput()
+                                                          : process.readAllStandardError());
+    QVERIFY2(said.contains(output), qPrintable(said));
 }
 
 void EndToEndTest::outputClosedByItsButtonStartsTrackingWithoutHanging()

@@ -18,13 +18,13 @@
 
 namespace program {
 
-bool start(QProcess &process, const QStringList &environment)
+bool start(QProcess &process, const QStringList &environment, const QStringList &arguments, bool keepErrors)
 {
     QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
     for (const QString &variable : environment)
         variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
     process.setProcessEnvironment(variables);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setProcessChannelMode(keepErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
     // As from a terminal or a desktop: every signal at its default action and none
     // blocked. (A background job of a non-interactive shell ignores SIGINT and SIGQUIT,
     // and children inherit that.)
@@ -37,7 +37,7 @@ bool start(QProcess &process, const QStringList &environment)
     });
     // The package check points the tests at the installed program instead of the built one.
     const QString path = qEnvironmentVariable("KESTROVIX_PROGRAM_UNDER_TEST", KESTROVIX_PROGRAM);
-    process.start(path, QStringList());
+    process.start(path, arguments);
     return process.waitForStarted();
 }
 
@@ -143,15 +143,15 @@ QRect widgetRect(const char *objectName, bool progressBarShown)
     return QRect(widget->mapTo(&probe, QPoint(0, 0)), widget->size());
 }
 
-QByteArray standardOutputOf(const std::function<void()> &run)
+static QByteArray outputOf(FILE *stream, const std::function<void()> &run)
 {
-    std::fflush(stdout);
+    std::fflush(stream);
     FILE *capture = std::tmpfile();
-    const int saved = dup(fileno(stdout));
-    dup2(fileno(capture), fileno(stdout));
+    const int saved = dup(fileno(stream));
+    dup2(fileno(capture), fileno(stream));
     run();
     // No flush here: only what the code under test flushed itself counts.
-    dup2(saved, fileno(stdout));
+    dup2(saved, fileno(stream));
     close(saved);
     std::rewind(capture);
     QByteArray text;
@@ -161,6 +161,16 @@ QByteArray standardOutputOf(const std::function<void()> &run)
         text.append(buffer, static_cast<qsizetype>(read));
     std::fclose(capture);
     return text;
+}
+
+QByteArray standardOutputOf(const std::function<void()> &run)
+{
+    return outputOf(stdout, run);
+}
+
+QByteArray standardErrorOf(const std::function<void()> &run)
+{
+    return outputOf(stderr, run);
 }
 
 } // namespace program

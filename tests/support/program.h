@@ -14,11 +14,13 @@ class QWidget;
 
 namespace program {
 
-// Starts the built program with the environment given on top of the test's own.
-// The program's standard output is kept for `output`, its errors go to the test's.
+// Starts the built program with the environment given on top of the test's own, and
+// the arguments. The program's standard output is kept for `output`; its errors go to
+// the test's, or are kept too where `keepErrors` says so.
 // KESTROVIX_PROGRAM_UNDER_TEST names another program to start instead: the installed
 // one, or a launcher of the installed Windows program under Wine.
-bool start(QProcess &process, const QStringList &environment = {});
+bool start(QProcess &process, const QStringList &environment = {}, const QStringList &arguments = {},
+           bool keepErrors = false);
 
 // True when the program under test is the Windows program, run under Wine
 // (KESTROVIX_PROGRAM_UNDER_WINE is set).
@@ -60,9 +62,10 @@ QPoint buttonPoint(const char *objectName);
 // The picture area of a main window of this process, as it shows it now.
 QImage shownPicture(const QWidget &mainWindow);
 
-// What this process writes to its standard output while `run` runs, and flushes:
-// output still held in a buffer when `run` returns does not count.
+// What this process writes to its standard output (or error) while `run` runs, and
+// flushes: output still held in a buffer when `run` returns does not count.
 QByteArray standardOutputOf(const std::function<void()> &run);
+QByteArray standardErrorOf(const std::function<void()> &run);
 
 } // namespace program
 
