@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "parentconsole.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -9,6 +11,7 @@ namespace {
 
 void print(FILE *stream, const QString &text)
 {
+    useParentConsole();
     std::fputs(text.toLocal8Bit().constData(), stream);
     std::fflush(stream);
 }

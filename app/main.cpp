@@ -2,8 +2,12 @@
 #include "hugepages.h"
 #include "kestrovix.h"
 #include "sleepingthreadpool.h"
+#include "videoinput.h"
 
 #include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char *argv[])
 {
@@ -22,5 +26,12 @@ int main(int argc, char *argv[])
     w.show();
     if (commandLine.sourceGiven)
         w.useSource(commandLine.source);
-    return a.exec();
+    const int status = a.exec();
+    // A stream that never answered may still hold a thread in FFmpeg, which the
+    // libraries' static destructors would pull the ground from under.
+    if (VideoInput::anyCallStillRunning()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -6,6 +6,7 @@
 
 #include <opencv2/videoio.hpp>
 
+#include <atomic>
 #include <mutex>
 #include <thread>
 
@@ -20,6 +21,8 @@ struct VideoInput::Worker
 };
 
 namespace {
+
+std::atomic<int> callsRunning{0};
 
 QString tr(const char *text)
 {
@@ -58,11 +61,16 @@ bool VideoInput::runAside(const std::function<bool(Worker &)> &task, const std::
 {
     const std::shared_ptr<Worker> shared = worker;
     shared->done = false;
-    std::thread([shared, task] {
-        const bool ok = task(*shared);
-        const std::lock_guard<std::mutex> lock(shared->mutex);
-        shared->result = ok;
-        shared->done = true;
+    ++callsRunning;
+    std::thread([aside = shared, task]() mutable {
+        const bool ok = task(*aside);
+        {
+            const std::lock_guard<std::mutex> lock(aside->mutex);
+            aside->result = ok;
+            aside->done = true;
+        }
+        aside.reset();  // a call given up on closes what it opened, before it counts as done
+        --callsRunning;
     }).detach();
 
     QElapsedTimer clock;
@@ -173,6 +181,11 @@ void VideoInput::release()
     const std::lock_guard<std::mutex> lock(worker->mutex);
     if (worker->done)
         worker->capture.release();
+}
+
+bool VideoInput::anyCallStillRunning()
+{
+    return callsRunning > 0;
 }
 
 bool VideoInput::isOpened() const

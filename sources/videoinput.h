@@ -52,6 +52,10 @@ public:
     // Why the source could not be opened or read, naming it; empty if nothing failed.
     QString error() const { return problem; }
 
+    // Whether a call given up on is still running somewhere: the process then must not
+    // run its static destructors under it.
+    static bool anyCallStillRunning();
+
 private:
     struct Worker;
     // Runs `task` on a worker thread while `serve` serves the window, for at most

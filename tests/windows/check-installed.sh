@@ -16,13 +16,24 @@ probe=$(realpath "$2")
 tests=$(realpath "$3")/tests
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine-session.sh"
-trap wine_session_stop EXIT
+# The logs of Wine and PulseAudio outlive a failed run, beside the installer.
+logs=$(dirname "$installer")/wine-logs
+failed=0
+finish() {
+    local status=$?
+    if [ "$failed" -ne 0 ] || [ "$status" -ne 0 ]; then
+        rm -rf "$logs" && mkdir -p "$logs"
+        cp "$session_dir"/*.log "$logs"/ 2>/dev/null || true
+        echo "The Wine and PulseAudio logs are kept in $logs" >&2
+    fi
+    wine_session_stop
+}
+trap finish EXIT
 wine_session_start "$(mktemp -d)"
 # No window manager runs here: Wine is to draw the windows' frames itself, rather than
 # wait in vain, two seconds a window, for one to take a closed window away.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f > /dev/null 2>&1
+timeout 120 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f > /dev/null 2>&1
 
-failed=0
 check() {
     if eval "$2"; then echo "ok   $1"; else echo "FAIL $1" >&2; failed=1; fi
 }
@@ -35,7 +46,9 @@ echo "-- Silent install"
 cat > "$WINEPREFIX/drive_c/install.bat" <<EOF
 start "" /wait "$(winepath -w "$installer")" /S /D=C:\\Program Files\\Kestrovix
 EOF
-wine cmd /c 'C:\install.bat' > /dev/null 2>&1
+# Every step under Wine has a time limit: a hang must not eat the whole CI run.
+timeout 300 wine cmd /c 'C:\install.bat' > "$session_dir/install.log" 2>&1 \
+    || { echo "FAIL the silent install ended with status $?" >&2; failed=1; }
 for file in kestrovix.exe Uninstall.exe resources/bike.avi resources/video3.mp4 resources/background.MP3 \
             Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll \
             libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll zlib1.dll; do
@@ -65,20 +78,20 @@ cat > "$layout_probe" <<EOF
 #!/bin/sh
 unset QT_QPA_PLATFORM
 cp "$probe" "$program_dir/layoutprobe.exe"
-wine 'C:\Program Files\Kestrovix\layoutprobe.exe' 2>/dev/null
+timeout 120 wine 'C:\Program Files\Kestrovix\layoutprobe.exe' 2>/dev/null
 rm -f "$program_dir/layoutprobe.exe"
 EOF
 chmod +x "$launcher" "$layout_probe"
 export KESTROVIX_PROGRAM_UNDER_TEST=$launcher KESTROVIX_LAYOUT_PROBE=$layout_probe KESTROVIX_PROGRAM_UNDER_WINE=1
 export KESTROVIX_SOUND_RECORDING=$recording QT_QPA_PLATFORM=xcb
 run_test() {
-    if "$tests/$1" "${@:2}"; then echo "ok   $*"; else echo "FAIL $*" >&2; failed=1; fi
+    if timeout 1200 "$tests/$1" "${@:2}"; then echo "ok   $*"; else echo "FAIL $*" >&2; failed=1; fi
 }
 run_test tst_endtoend
 run_test tst_backgroundaudio soundStartsOnTheFirstClickAndTheProgramEndsWhenClosed
 
 echo "-- Silent uninstall"
-wine 'C:\Program Files\Kestrovix\Uninstall.exe' /S > /dev/null 2>&1 || true
+timeout 120 wine 'C:\Program Files\Kestrovix\Uninstall.exe' /S > "$session_dir/uninstall.log" 2>&1 || true
 # The uninstaller runs a copy of itself from the temporary folder and returns at once.
 for _ in $(seq 60); do
     [ -e "$program_dir" ] || break

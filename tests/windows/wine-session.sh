@@ -26,7 +26,7 @@ wine_session_start() {
     # A server that stays up, so that each program starts as quickly as on Windows.
     mkdir -p "$WINEPREFIX"
     wineserver -p
-    wineboot -i > "$session_dir/wineboot.log" 2>&1
+    timeout 300 wineboot -i > "$session_dir/wineboot.log" 2>&1
 }
 
 wine_session_stop() {

@@ -1,0 +1,5 @@
+#include "parentconsole.h"
+
+void useParentConsole()
+{
+}
