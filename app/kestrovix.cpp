@@ -1,6 +1,7 @@
 #include "kestrovix.h"
 
 #include "keywait.h"
+#include "resourcedirectory.h"
 #include "sourcechooser.h"
 #include "videoinput.h"
 
@@ -14,8 +15,6 @@
 #include <QStyle>
 #include <QStyleOption>
 
-#include "resourcedirectory.h"
-
 #include <opencv2/imgproc.hpp>
 
 Kestrovix::Kestrovix(QWidget *parent)
@@ -23,7 +22,6 @@ Kestrovix::Kestrovix(QWidget *parent)
     , trackedFrames(0)
     , trackingProgress(nullptr, &trackedFrames)
     , sourceChooser(nullptr)
-    , sourceStatus(nullptr)
 {
     ui.setupUi(this);
 

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 
+#include <opencv2/core/utils/logger.hpp>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -19,6 +21,10 @@ int main(int argc, char *argv[])
     if (exitCode >= 0)
         return exitCode;
 
+    // OpenCV's warnings (a camera that is not there, a stream that stalls) mean nothing
+    // to a user; the program says what went wrong itself. OPENCV_LOG_LEVEL still rules.
+    if (qEnvironmentVariableIsEmpty("OPENCV_LOG_LEVEL"))
+        cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
     placeLargeImagesOnHugePages();
     runParallelLoopsOnSleepingThreads();
     QApplication a(argc, argv);

@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include <opencv2/videoio.hpp>
+#include <opencv2/videoio/registry.hpp>
 
 namespace {
 
@@ -99,10 +100,14 @@ void SourceChooser::chooseOtherCamera()
 void SourceChooser::listCameras()
 {
     cameraMenu->clear();
+    // Asked of the system's own camera back end only (V4L2, DirectShow): the others
+    // OpenCV would try in turn take their time over every camera that is not there.
+    const std::vector<cv::VideoCaptureAPIs> backends = cv::videoio_registry::getCameraBackends();
+    const cv::VideoCaptureAPIs backend = backends.empty() ? cv::CAP_ANY : backends.front();
     for (int index = 0; index < camerasListed; ++index) {
         cv::VideoCapture camera;
         // A camera that is there but taken by a run is listed no more than one that is not.
-        if (!camera.open(index, cv::CAP_ANY))
+        if (!camera.open(index, backend))
             continue;
         camera.release();
         onTriggered(cameraMenu->addAction(VideoSource::camera(index).name()), this,

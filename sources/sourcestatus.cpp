@@ -1,29 +1,34 @@
 #include "sourcestatus.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QStatusBar>
 
 #include <cstdio>
 
 SourceStatus::SourceStatus(QStatusBar *bar)
-    : bar(bar)
 {
+    if (!bar)
+        return;
+    label = new QLabel(bar);
+    label->setObjectName("sourceStatus");
+    bar->addWidget(label, 1);
 }
 
 void SourceStatus::showSource(const QString &text)
 {
     description = text;
-    bar->showMessage(description);
+    label->setText(description);
 }
 
 void SourceStatus::showFrame(int number)
 {
-    bar->showMessage(QCoreApplication::translate("SourceStatus", "%1 — frame %2").arg(description).arg(number));
+    label->setText(QCoreApplication::translate("SourceStatus", "%1 — frame %2").arg(description).arg(number));
 }
 
 void SourceStatus::showProblem(const QString &message)
 {
-    bar->showMessage(message);
+    label->setText(message);
     std::fprintf(stderr, "kestrovix: %s\n", message.toUtf8().constData());
     std::fflush(stderr);
 }

@@ -3,21 +3,24 @@
 
 #include <QString>
 
+class QLabel;
 class QStatusBar;
 
 // What the status bar says of the source: which one the buttons will use, the frame a
 // run has reached, and what went wrong, which also goes to standard error as a line.
+// It says so in a label of its own ("sourceStatus"): the bar's passing messages are
+// wiped by every menu entry the pointer crosses.
 class SourceStatus
 {
 public:
-    explicit SourceStatus(QStatusBar *bar);
+    explicit SourceStatus(QStatusBar *bar = nullptr);
 
     void showSource(const QString &description);
     void showFrame(int number);
     void showProblem(const QString &message);
 
 private:
-    QStatusBar *bar;
+    QLabel *label = nullptr;
     QString description;
 };
 
