@@ -164,7 +164,7 @@ void Kestrovix::finishRun(const VideoInput &input, int generation)
     if (!input.error().isEmpty())
         sourceStatus.showProblem(input.error());
     else
-        sourceStatus.showFrame(input.framesRead());
+        sourceStatus.showFrame(input.framesRead(), true);
 }
 
 void Kestrovix::dragEnterEvent(QDragEnterEvent *event)

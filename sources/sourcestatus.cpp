@@ -21,8 +21,11 @@ void SourceStatus::showSource(const QString &text)
     label->setText(description);
 }
 
-void SourceStatus::showFrame(int number)
+void SourceStatus::showFrame(int number, bool last)
 {
+    if (!last && sinceFrameShown.isValid() && sinceFrameShown.elapsed() < 200)
+        return;
+    sinceFrameShown.start();
     label->setText(QCoreApplication::translate("SourceStatus", "%1 — frame %2").arg(description).arg(number));
 }
 

@@ -1,6 +1,7 @@
 #ifndef SOURCESTATUS_H
 #define SOURCESTATUS_H
 
+#include <QElapsedTimer>
 #include <QString>
 
 class QLabel;
@@ -16,12 +17,15 @@ public:
     explicit SourceStatus(QStatusBar *bar = nullptr);
 
     void showSource(const QString &description);
-    void showFrame(int number);
+    // During a run a few times a second, not for every frame: the status bar would be
+    // repainted with every frame. `last` shows it at once.
+    void showFrame(int number, bool last = false);
     void showProblem(const QString &message);
 
 private:
     QLabel *label = nullptr;
     QString description;
+    QElapsedTimer sinceFrameShown;
 };
 
 #endif // SOURCESTATUS_H
