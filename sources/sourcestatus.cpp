@@ -26,7 +26,7 @@ void SourceStatus::showFrame(int number, bool last)
     if (!last && sinceFrameShown.isValid() && sinceFrameShown.elapsed() < 200)
         return;
     sinceFrameShown.start();
-    label->setText(QCoreApplication::translate("SourceStatus", "%1 — frame %2").arg(description).arg(number));
+    label->setText(QCoreApplication::translate("SourceStatus", "%1 — frame %2").arg(description, QString::number(number)));
 }
 
 void SourceStatus::showProblem(const QString &message)

@@ -105,11 +105,13 @@ bool VideoInput::open(const VideoSource &chosen, const std::string &bundledClip,
         return worker->capture.isOpened();
     }
 
-    const QString cannotOpen = tr("Cannot open %1: %2.").arg(source.fullName());
+    // Both at once: a name may hold "%1" itself.
+    auto cannotOpen = [this](const QString &why) { return tr("Cannot open %1: %2.").arg(source.fullName(), why); };
+    const QString noAnswer = tr("no answer within %1 s").arg(answerMilliseconds / 1000);
     if (source.kind == VideoSource::File) {
         const QString why = fileProblem(source.location);
         if (!why.isEmpty()) {
-            problem = cannotOpen.arg(why);
+            problem = cannotOpen(why);
             return false;
         }
     }
@@ -128,20 +130,21 @@ bool VideoInput::open(const VideoSource &chosen, const std::string &bundledClip,
     bool opened = false;
     if (!runAside(openIt, serve, answerMilliseconds, &opened)) {
         if (clock.elapsed() >= answerMilliseconds)
-            problem = cannotOpen.arg(tr("no answer within %1 s").arg(answerMilliseconds / 1000));
+            problem = cannotOpen(noAnswer);
         return false;
     }
     if (opened)
         return true;
     worker->capture.release();
+    // FFmpeg's own time-out may come a moment before ours.
     if (clock.elapsed() >= answerMilliseconds - 1000)
-        problem = cannotOpen.arg(tr("no answer within %1 s").arg(answerMilliseconds / 1000));
+        problem = cannotOpen(noAnswer);
     else if (source.kind == VideoSource::Camera)
-        problem = cannotOpen.arg(tr("there is no such camera, or it is in use"));
+        problem = cannotOpen(tr("there is no such camera, or it is in use"));
     else if (source.kind == VideoSource::Stream)
-        problem = cannotOpen.arg(tr("it was refused, or sends nothing that can be played"));
+        problem = cannotOpen(tr("it was refused, or sends nothing that can be played"));
     else
-        problem = cannotOpen.arg(tr("it is not a video that can be played, or it is cut off"));
+        problem = cannotOpen(tr("it is not a video that can be played, or it is cut off"));
     return false;
 }
 
