@@ -43,6 +43,7 @@ void Kestrovix::videoplay()
 
     // The run ends on "q", when the window closes, or when another source is chosen.
     const int generation = sourceGeneration;
+    const bool onBundledClip = source.kind == VideoSource::Bundled;
     bool quit = false;
     // Serves the window while a stream or a camera keeps the run waiting.
     auto serve = [&] {
@@ -54,7 +55,7 @@ void Kestrovix::videoplay()
     cv::Mat frame;
     VideoInput capture;
     if (!openSource(capture, "video3.mp4", serve)) {
-        if (source.kind != VideoSource::Bundled) {
+        if (!onBundledClip) {
             quitIfClosed();
             return;
         }
@@ -79,7 +80,7 @@ void Kestrovix::videoplay()
         g_roi = clipToImage(g_roi, frame.size());  // a region kept from a larger video
     bool tracking = startTracking(*tracker, frame, g_roi);
 
-    trackingProgress.start(source.kind == VideoSource::Bundled, capture.description().frameCount - 2);
+    trackingProgress.start(onBundledClip, capture.description().frameCount - 2);
     bool sourceEnded = false;
     // A window closed mid-run is hidden: the run ends with it.
     while (runGoesOn(generation) && !quit) {
