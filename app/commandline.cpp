@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -64,6 +66,18 @@ int readCommandLine(int argc, char *argv[], CommandLine *commandLine)
         "camera", QCoreApplication::translate("CommandLine", "Play the camera with this number (0 is the first)."),
         "N");
     parser.addOption(camera);
+    auto tr = [](const char *text) { return QCoreApplication::translate("CommandLine", text); };
+    const QCommandLineOption detector(
+        "detector", tr("The automatic recognition's method: %1.").arg(detectorNames().join(", ")), "NAME");
+    const QCommandLineOption tracker(
+        "tracker", tr("The manual recognition's method: %1.").arg(trackerNames().join(", ")), "NAME");
+    const QCommandLineOption minArea("min-area", tr("Box moving objects larger than this many pixels."), "PX");
+    const QCommandLineOption maxArea("max-area", tr("Box moving objects smaller than this many pixels."), "PX");
+    const QCommandLineOption mask("mask", tr("Show the foreground mask instead of the frame."));
+    const QCommandLineOption boxes("boxes", tr("Save the boxes of every run in FILE (MOT Challenge CSV)."), "FILE");
+    const QCommandLineOption record(
+        "record", tr("Record what every run shows in FILE (.avi: Motion-JPEG, .mp4: MPEG-4)."), "FILE");
+    parser.addOptions({detector, tracker, minArea, maxArea, mask, boxes, record});
     parser.addPositionalArgument(
         "VIDEO", QCoreApplication::translate("CommandLine", "A video file, or a stream's URL (rtsp://, http://, …)."),
         "[VIDEO]");
@@ -101,5 +115,39 @@ int readCommandLine(int argc, char *argv[], CommandLine *commandLine)
         commandLine->sourceGiven = true;
         commandLine->source = VideoSource::fromArgument(videos.first());
     }
+
+    MethodChoice &methods = commandLine->methods;
+    for (const auto &[option, names, field] : {std::make_tuple(detector, detectorNames(), &MethodChoice::detector),
+                                               std::make_tuple(tracker, trackerNames(), &MethodChoice::tracker)}) {
+        if (!parser.isSet(option))
+            continue;
+        const QString name = parser.value(option);
+        if (!names.contains(name))
+            return mistake(tr("--%1 wants one of %2, not \"%3\".")
+                               .arg(option.names().first(), names.join(", "), name));
+        methods.*field = name;
+        commandLine->methodsGiven = true;
+    }
+    for (const auto &[option, bound] : {std::make_pair(minArea, &SizeBand::lower),
+                                        std::make_pair(maxArea, &SizeBand::upper)}) {
+        if (!parser.isSet(option))
+            continue;
+        bool ok = false;
+        methods.band.*bound = parser.value(option).toInt(&ok);
+        if (!ok || methods.band.*bound < 0)
+            return mistake(tr("--%1 wants an area in pixels (0, 1, …), not \"%2\".")
+                               .arg(option.names().first(), parser.value(option)));
+        commandLine->methodsGiven = true;
+    }
+    if (!methods.band.admitsSomething())
+        return mistake(tr("no object is larger than %1 and smaller than %2 pixels; give a --min-area below "
+                          "--max-area.")
+                           .arg(methods.band.lower)
+                           .arg(methods.band.upper));
+    if (parser.isSet(mask)) {
+        methods.maskView = true;
+        commandLine->methodsGiven = true;
+    }
+    commandLine->results = ResultFiles{parser.value(boxes), parser.value(record)};
     return -1;
 }

@@ -1,6 +1,8 @@
 #ifndef COMMANDLINE_H
 #define COMMANDLINE_H
 
+#include "methods.h"
+#include "runresults.h"
 #include "videosource.h"
 
 // What the command line asks for: kestrovix [options] [VIDEO].
@@ -8,6 +10,10 @@ struct CommandLine
 {
     bool sourceGiven = false;  // VIDEO or --camera N; otherwise the bundled clips
     VideoSource source;
+    // The methods: the caller's (the stored ones), with what the options change.
+    MethodChoice methods;
+    bool methodsGiven = false;
+    ResultFiles results;
 };
 
 // Reads the command line before the window system is touched, so that --help,

@@ -1,7 +1,9 @@
 #include "kestrovix.h"
 
 #include "keywait.h"
+#include "methodchooser.h"
 #include "resourcedirectory.h"
+#include "resultchooser.h"
 #include "sourcechooser.h"
 #include "videoinput.h"
 
@@ -22,6 +24,8 @@ Kestrovix::Kestrovix(QWidget *parent)
     , trackedFrames(0)
     , trackingProgress(nullptr, &trackedFrames)
     , sourceChooser(nullptr)
+    , methodChooser(nullptr)
+    , resultChooser(nullptr)
 {
     ui.setupUi(this);
 
@@ -42,6 +46,8 @@ Kestrovix::Kestrovix(QWidget *parent)
     sourceStatus.showSource(source.name());
     sourceChooser = new SourceChooser(ui.menuBar, this);
     connect(sourceChooser, &SourceChooser::chosen, this, [this](const VideoSource &chosen) { useSource(chosen); });
+    methodChooser = new MethodChooser(ui.menuBar, ui.statusBar, this);
+    resultChooser = new ResultChooser(ui.menuBar, ui.statusBar, this);
     setAcceptDrops(true);
 }
 
@@ -143,6 +149,21 @@ void Kestrovix::useSource(const VideoSource &chosen)
     }
     sourceChooser->remember(source);
     sourceStatus.showSource(describeSource(source, input.description()));
+}
+
+void Kestrovix::useMethods(const MethodChoice &methods)
+{
+    methodChooser->setChoice(methods);
+}
+
+void Kestrovix::keepResultsIn(const ResultFiles &files)
+{
+    resultChooser->setFiles(files);
+}
+
+std::function<void(const QString &)> Kestrovix::reportResultProblem()
+{
+    return [this](const QString &problem) { resultChooser->report(problem); };
 }
 
 bool Kestrovix::openSource(VideoInput &input, const char *bundledClip, const std::function<bool()> &serve)

@@ -15,8 +15,12 @@
 #include "ui_kestrovix.h"
 #include "videosource.h"
 
+class MethodChooser;
+class ResultChooser;
 class SourceChooser;
 class VideoInput;
+struct MethodChoice;
+struct ResultFiles;
 
 class Kestrovix : public QMainWindow
 {
@@ -32,6 +36,10 @@ public:
     // Makes both buttons play `source`; a run on another source ends first.
     void useSource(const VideoSource &source);
     const VideoSource &currentSource() const { return source; }
+    // The methods and the result files of the runs to come, as the command line sets
+    // them: for this start only, not remembered.
+    void useMethods(const MethodChoice &methods);
+    void keepResultsIn(const ResultFiles &files);
 
 public slots:
     void onOpencvpic();
@@ -54,6 +62,8 @@ private:
     void finishRun(const VideoInput &input, int generation);
     // Whether a run begun when the source had `generation` should go on.
     bool runGoesOn(int generation) const { return isVisible() && generation == sourceGeneration; }
+    // Where a run says that a result file cannot be written.
+    std::function<void(const QString &)> reportResultProblem();
 
     Ui_KestrovixClass ui;
     QImage frameImage;
@@ -66,6 +76,8 @@ private:
     int sourceGeneration = 0;  // counts the changes of source, which end the runs on the old one
     SourceChooser *sourceChooser;
     SourceStatus sourceStatus;
+    MethodChooser *methodChooser;
+    ResultChooser *resultChooser;
 };
 
 #endif // KESTROVIX_H

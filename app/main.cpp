@@ -17,6 +17,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName("kestrovix");
     QCoreApplication::setApplicationVersion(KESTROVIX_VERSION);
     CommandLine commandLine;
+    commandLine.methods = MethodChoice::stored();
     const int exitCode = readCommandLine(argc, argv, &commandLine);
     if (exitCode >= 0)
         return exitCode;
@@ -30,6 +31,9 @@ int main(int argc, char *argv[])
     QApplication a(argc, argv);
     Kestrovix w;
     w.show();
+    if (commandLine.methodsGiven)
+        w.useMethods(commandLine.methods);
+    w.keepResultsIn(commandLine.results);
     if (commandLine.sourceGiven)
         w.useSource(commandLine.source);
     const int status = a.exec();

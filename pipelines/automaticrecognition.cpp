@@ -3,6 +3,8 @@
 #include "backgroundaudio.h"
 #include "kestrovix.h"
 #include "keywait.h"
+#include "methodchooser.h"
+#include "resultchooser.h"
 #include "videoinput.h"
 
 #include <opencv2/imgproc.hpp>
@@ -12,8 +14,8 @@ cv::Ptr<cv::BackgroundSubtractorMOG2> createMovingObjectModel()
     return cv::createBackgroundSubtractorMOG2(500, 16.0, false);
 }
 
-std::vector<cv::Rect> markMovingObjects(const cv::Mat &frame, cv::BackgroundSubtractorMOG2 &ptrMOG,
-                                        cv::Mat &foreground, cv::Mat &result)
+std::vector<cv::Rect> markMovingObjects(const cv::Mat &frame, cv::BackgroundSubtractor &ptrMOG,
+                                        cv::Mat &foreground, cv::Mat &result, const SizeBand &band)
 {
     ptrMOG.apply(frame, foreground, 0.03);
     cv::threshold(foreground, foreground, 25, 255, cv::THRESH_BINARY);
@@ -26,10 +28,10 @@ std::vector<cv::Rect> markMovingObjects(const cv::Mat &frame, cv::BackgroundSubt
     cv::dilate(foreground, foreground, kernel_dilate, cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
                cv::morphologyDefaultBorderValue());
 
-    return boxMiddlingContours(foreground, result);
+    return boxMiddlingContours(foreground, result, band);
 }
 
-std::vector<cv::Rect> boxMiddlingContours(const cv::Mat &mask, cv::Mat &result)
+std::vector<cv::Rect> boxMiddlingContours(const cv::Mat &mask, cv::Mat &result, const SizeBand &band)
 {
     std::vector<std::vector<cv::Point>> contours;
     cv::findContours(mask, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE, cv::Point(0, 0));
@@ -41,13 +43,22 @@ std::vector<cv::Rect> boxMiddlingContours(const cv::Mat &mask, cv::Mat &result)
         // but box the contour itself.
         cv::convexHull(contours[i], hull, false, true);
         const double area = cv::contourArea(hull, false);
-        if (area > 500 && area < 1000) {
+        if (band.admits(area)) {
             const cv::Rect rect = cv::boundingRect(contours[i]);
             cv::rectangle(result, rect, cv::Scalar(0, 255, 0), 1, cv::LINE_8, 0);
             boxes.push_back(rect);
         }
     }
     return boxes;
+}
+
+cv::Mat maskWithBoxes(const cv::Mat &foreground, const std::vector<cv::Rect> &boxes)
+{
+    cv::Mat view;
+    cv::cvtColor(foreground, view, cv::COLOR_GRAY2BGR);
+    for (const cv::Rect &box : boxes)
+        cv::rectangle(view, box, cv::Scalar(0, 255, 0), 1, cv::LINE_8, 0);
+    return view;
 }
 
 void Kestrovix::onOpencvpic()
@@ -71,17 +82,23 @@ void Kestrovix::onOpencvpic()
         return;
     }
 
+    const MethodChoice methods = methodChooser->choice();
+    RunResults results(resultChooser->files(), capture.description().fps, reportResultProblem());
     cv::Mat frame;
     cv::Mat foreground;
     cv::Mat result;
-    cv::Ptr<cv::BackgroundSubtractorMOG2> ptrMOG = createMovingObjectModel();
+    cv::Ptr<cv::BackgroundSubtractor> ptrMOG = createDetector(methods.detector);
     while (!stop) {
         if (!capture.read(frame, serve))
             break;
         result = frame.clone();
-        markMovingObjects(frame, *ptrMOG, foreground, result);
+        const std::vector<cv::Rect> boxes = markMovingObjects(frame, *ptrMOG, foreground, result, methods.band);
+        // The view can be switched during the run.
+        if (methodChooser->choice().maskView)
+            result = maskWithBoxes(foreground, boxes);
         presentFrame(result);
         sourceStatus.showFrame(capture.framesRead());
+        results.frameShown(capture.framesRead(), result, boxes, RunResults::noIdentity);
 
         if (waitKeyPumping(10) >= 0)
             stop = true;

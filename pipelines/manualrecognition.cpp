@@ -3,7 +3,9 @@
 #include "backgroundaudio.h"
 #include "kestrovix.h"
 #include "keywait.h"
+#include "methodchooser.h"
 #include "regionselection.h"
+#include "resultchooser.h"
 #include "videoinput.h"
 
 #include <opencv2/highgui.hpp>
@@ -11,7 +13,7 @@
 
 #include <cstdio>
 
-bool startTracking(cv::TrackerCSRT &tracker, const cv::Mat &frame, const cv::Rect &region)
+bool startTracking(cv::Tracker &tracker, const cv::Mat &frame, const cv::Rect &region)
 {
     if (frame.empty())
         return false;
@@ -23,7 +25,7 @@ bool startTracking(cv::TrackerCSRT &tracker, const cv::Mat &frame, const cv::Rec
     }
 }
 
-bool trackAndMark(cv::TrackerCSRT &tracker, cv::Mat &frame, cv::Rect &region)
+bool trackAndMark(cv::Tracker &tracker, cv::Mat &frame, cv::Rect &region)
 {
     bool ok = false;
     try {
@@ -73,7 +75,7 @@ void Kestrovix::videoplay()
     }
 
     // The region was drawn on the first frame; tracking starts on the second.
-    cv::Ptr<cv::TrackerCSRT> tracker = cv::TrackerCSRT::create(cv::TrackerCSRT::Params());
+    cv::Ptr<cv::Tracker> tracker = createTracker(methodChooser->choice().tracker);
     if (runGoesOn(generation))
         capture.read(frame, serve);
     if (!frame.empty())
@@ -81,6 +83,7 @@ void Kestrovix::videoplay()
     bool tracking = startTracking(*tracker, frame, g_roi);
 
     trackingProgress.start(onBundledClip, capture.description().frameCount - 2);
+    RunResults results(resultChooser->files(), capture.description().fps, reportResultProblem());
     bool sourceEnded = false;
     // A window closed mid-run is hidden: the run ends with it.
     while (runGoesOn(generation) && !quit) {
@@ -88,10 +91,11 @@ void Kestrovix::videoplay()
             sourceEnded = capture.error().isEmpty() && !quit && runGoesOn(generation);
             break;
         }
-        if (tracking)
-            trackAndMark(*tracker, frame, g_roi);
+        const bool found = tracking && trackAndMark(*tracker, frame, g_roi);
         presentFrame(frame);
         sourceStatus.showFrame(capture.framesRead());
+        results.frameShown(capture.framesRead(), frame, found ? std::vector<cv::Rect>{g_roi} : std::vector<cv::Rect>(),
+                           RunResults::trackedObject);
 
         if (waitKeyPumping(1) == 113)  // "q"
             break;

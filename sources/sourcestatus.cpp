@@ -12,6 +12,8 @@ SourceStatus::SourceStatus(QStatusBar *bar)
         return;
     label = new QLabel(bar);
     label->setObjectName("sourceStatus");
+    // A long message is cut short rather than widening the window.
+    label->setMinimumWidth(1);
     bar->addWidget(label, 1);
 }
 

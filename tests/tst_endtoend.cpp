@@ -1,7 +1,7 @@
 // The real program used as a person uses it: its window and captions, both
 // recognitions with real clicks and drags on the X server, on our media and on a
-// video chosen on the command line or with Ctrl+O, a local HTTP stream and sources
-// that fail, "q", the window "output" closed by its button, the main window closed
+// video chosen on the command line or with Ctrl+O, the boxes and the recording a run
+// keeps, a local HTTP stream and sources that fail, "q", the window "output" closed by its button, the main window closed
 // mid-way, signals.
 // The program under test may be the installed one, or the Windows one under Wine.
 
@@ -139,6 +139,8 @@ private slots:
     void automaticRunBoxesTheMiddlingObjectsInGreen();
     void dragAroundTheTargetFollowsItInBlueUntilQ_data();
     void dragAroundTheTargetFollowsItInBlueUntilQ();
+    void savedBoxesAreThoseOfThePlainCallsAndTheRecordingHoldsEveryFrame_data();
+    void savedBoxesAreThoseOfThePlainCallsAndTheRecordingHoldsEveryFrame();
     void localHttpStreamIsBoxedUntilItStops();
     void badSourceGivesAMessageAndTheWindowStaysUsable_data();
     void badSourceGivesAMessageAndTheWindowStaysUsable();
@@ -434,6 +436,59 @@ void EndToEndTest::dragAroundTheTargetFollowsItInBlueUntilQ()
     QCOMPARE(kestrovix.state(), QProcess::Running);
 
     closeAndExpectCleanExit();
+}
+
+void EndToEndTest::savedBoxesAreThoseOfThePlainCallsAndTheRecordingHoldsEveryFrame_data()
+{
+    QTest::addColumn<QStringList>("methods");
+    QTest::addColumn<QString>("recording");
+    QTest::addColumn<int>("lower");
+    QTest::addColumn<int>("upper");
+    QTest::newRow("no options, Motion-JPEG") << QStringList() << "run.avi" << 500 << 1000;
+    QTest::newRow("KNN, a wider band, MPEG-4")
+        << QStringList{"--detector", "knn", "--min-area", "200", "--max-area", "5000"} << "run.mp4" << 200 << 5000;
+}
+
+void EndToEndTest::savedBoxesAreThoseOfThePlainCallsAndTheRecordingHoldsEveryFrame()
+{
+    QFETCH(QStringList, methods);
+    QFETCH(QString, recording);
+    QFETCH(int, lower);
+    QFETCH(int, upper);
+    const std::vector<cv::Mat> frames = media::readAllFrames(media::resources() + "/bike.avi");
+    cv::Ptr<cv::BackgroundSubtractor> model;
+    if (methods.isEmpty()) {
+        model = cv::createBackgroundSubtractorMOG2(500, 16.0, false);
+    } else {
+        cv::Ptr<cv::BackgroundSubtractorKNN> knn = cv::createBackgroundSubtractorKNN();
+        knn->setDetectShadows(false);
+        model = knn;
+    }
+    const QStringList expected = media::plainDetectorRows(frames, *model, lower, upper);
+
+    // Saved in a folder whose name has a blank and Chinese characters.
+    const QString folder = copyOfClip(scratch, "bike.avi", "bike.avi").section('/', 0, -2);
+    const QString boxes = folder + QString::fromUtf8("/框 1.csv");
+    recording = folder + "/" + recording;
+    QFile::remove(boxes);
+    QFile::remove(recording);
+    QVERIFY(startProgram(methods + QStringList{"--boxes", boxes, "--record", recording, folder + "/bike.avi"}));
+    QVERIFY(desktop::click(desktop::windowGeometry(mainWindow).topLeft() + program::buttonPoint("pushButton_2")));
+    // The run has ended when the file has all its rows and the picture stays the same.
+    const QRect picture = program::widgetRect("label", false);
+    QImage last;
+    for (int still = 0, waited = 0; still < 10 && waited < 40000; waited += 100, QTest::qWait(100)) {
+        const QImage now = desktop::grabWindow(mainWindow).copy(picture);
+        still = now == last && media::fileLines(boxes).size() >= expected.size() ? still + 1 : 0;
+        last = now;
+    }
+    closeAndExpectCleanExit();
+
+    QVERIFY(expected.size() > 20);
+    QCOMPARE(media::fileLines(boxes), expected);
+    const std::vector<cv::Mat> recorded = media::readAllFrames(recording);
+    QCOMPARE(recorded.size(), frames.size());
+    QCOMPARE(recorded.back().size(), frames.back().size());
 }
 
 void EndToEndTest::localHttpStreamIsBoxedUntilItStops()

@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include <opencv2/imgproc.hpp>
+#include <opencv2/tracking.hpp>
 
 
 namespace {

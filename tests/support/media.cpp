@@ -131,4 +131,39 @@ bool writeVideo(const QString &path, const std::vector<cv::Mat> &frames)
     return true;
 }
 
+QStringList fileLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+QStringList plainDetectorRows(const std::vector<cv::Mat> &frames, cv::BackgroundSubtractor &model, int lower,
+                              int upper)
+{
+    QStringList rows;
+    const cv::Mat erosion = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
+    const cv::Mat dilation = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(11, 11));
+    cv::Mat mask;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        model.apply(frames[i], mask, 0.03);
+        cv::threshold(mask, mask, 25, 255, cv::THRESH_BINARY);
+        cv::erode(mask, mask, erosion);
+        cv::dilate(mask, mask, dilation);
+        std::vector<std::vector<cv::Point>> contours;
+        cv::findContours(mask, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+        for (const auto &contour : contours) {
+            std::vector<cv::Point> hull;
+            cv::convexHull(contour, hull);
+            const double area = cv::contourArea(hull);
+            if (area <= lower || area >= upper)
+                continue;
+            const cv::Rect box = cv::boundingRect(contour);
+            rows << QString("%1,-1,%2,%3,%4,%5,1,-1,-1,-1").arg(i + 1).arg(box.x).arg(box.y).arg(box.width).arg(box.height);
+        }
+    }
+    return rows;
+}
+
 } // namespace media

@@ -6,7 +6,10 @@
 #include <QImage>
 #include <QString>
 
+#include <QStringList>
+
 #include <opencv2/core.hpp>
+#include <opencv2/video/background_segm.hpp>
 
 #include <string>
 #include <vector>
@@ -55,6 +58,16 @@ QByteArray fileBytes(const QString &path);
 
 // Writes the frames into `path` as an MPEG-4 video.
 bool writeVideo(const QString &path, const std::vector<cv::Mat> &frames);
+
+// The lines of a text file.
+QStringList fileLines(const QString &path);
+
+// The boxes the automatic recognition should save for `frames` as rows of a MOT
+// Challenge CSV file, from the plain OpenCV calls with `model`: learning rate 0.03,
+// threshold 25, erosion 5×5, dilation 11×11, a convex hull's area strictly between
+// `lower` and `upper`.
+QStringList plainDetectorRows(const std::vector<cv::Mat> &frames, cv::BackgroundSubtractor &model, int lower,
+                              int upper);
 
 } // namespace media
 

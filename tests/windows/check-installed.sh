@@ -54,7 +54,7 @@ for file in kestrovix.exe Uninstall.exe resources/bike.avi resources/video3.mp4 
             libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll zlib1.dll; do
     check "installed: $file" '[ -f "$program_dir/$file" ]'
 done
-for pattern in 'libopencv_videoio*.dll' 'libopencv_tracking*.dll' 'libopencv_highgui*.dll' \
+for pattern in 'libopencv_videoio*.dll' 'libopencv_tracking*.dll' 'libopencv_highgui*.dll' 'libopencv_bgsegm*.dll' \
                'avcodec-*.dll' 'avformat-*.dll' 'avutil-*.dll' 'swscale-*.dll'; do
     check "installed: $pattern" 'compgen -G "$program_dir/$pattern" > /dev/null'
 done

@@ -1,0 +1,57 @@
+#ifndef RUNRESULTS_H
+#define RUNRESULTS_H
+
+#include "videorecorder.h"
+
+#include <QFile>
+#include <QString>
+
+#include <opencv2/core.hpp>
+
+#include <functional>
+#include <vector>
+
+// The files a run keeps its results in; an empty name keeps nothing.
+struct ResultFiles
+{
+    QString boxes;  // the boxes, as rows of a MOT Challenge CSV file
+    QString video;  // the frames shown, with their boxes
+};
+
+// One run's results, written as the run goes: a row of the CSV file for every box,
+// flushed at once, so that a run ended any way keeps every frame it showed, and every
+// frame shown into the recording. A file that cannot be written is reported once
+// through `report`; the run goes on without it.
+//
+// Only the newest run writes: a run started inside another (a click during a run)
+// finishes the older one's files first, since both would write the same files.
+class RunResults
+{
+public:
+    // The id of a row's box: the tracked object, or none (the automatic recognition's).
+    static constexpr int trackedObject = 1;
+    static constexpr int noIdentity = -1;
+
+    RunResults(const ResultFiles &files, double fps, const std::function<void(const QString &)> &report);
+    ~RunResults();
+    RunResults(const RunResults &) = delete;
+    RunResults &operator=(const RunResults &) = delete;
+
+    // The frame numbered `frame` (from 1) has been shown as `shown`, with `boxes` on it.
+    void frameShown(int frame, const cv::Mat &shown, const std::vector<cv::Rect> &boxes, int id);
+    // Finishes both files; nothing is written after this.
+    void finish();
+
+private:
+    void writeRows(int frame, const std::vector<cv::Rect> &boxes, int id);
+
+    ResultFiles files;
+    double fps;
+    std::function<void(const QString &)> report;
+    QFile boxes;
+    VideoRecorder recorder;
+    bool recordingFailed = false;
+    bool finished = false;
+};
+
+#endif // RUNRESULTS_H
