@@ -6,6 +6,8 @@
 //     sleep), with the CPU of the main thread and the page faults of each run;
 //   - the manual run's tracking against the same CSRT tracker shown with cv::imshow
 //     and cv::waitKey(1); CPU time, as a ratio;
+//   - the automatic run recording what it shows (Motion-JPEG or MPEG-4) against the same
+//     run without recording, at 768 x 576; wall and CPU time, as ratios;
 //   - where the time of one automatic frame goes: decoding, the step, presentation,
 //     the repaint and its flush to the X server, and how late the wait wakes.
 // The two sides of a pair run one after the other, in alternating order.
@@ -23,6 +25,7 @@
 #include "manualrecognition.h"
 #include "regionselection.h"
 #include "resourcedirectory.h"
+#include "runresults.h"
 #include "sleepingthreadpool.h"
 
 #include <QApplication>
@@ -315,6 +318,37 @@ void BM_ManualRunVsPeer(benchmark::State &state)
     state.counters["wall_vs_peer"] = program.wall / peer.wall;
 }
 
+// args: the recording's format, Motion-JPEG (0) or MPEG-4 (1). At 768 x 576, as the
+// window opens.
+void BM_RecordingRunVsPlainRun(benchmark::State &state)
+{
+    const std::string directory = mediaDirectory(0);
+    sizeWindow(false, frameSize(directory + "/bike.avi"));
+    setResourceDirectory(directory);
+    setUpAsTheProgram();
+    const QString recording = QDir::temp().filePath(state.range(0) == 0 ? "bench-recording.avi" : "bench-recording.mp4");
+
+    Cost recorded, plain;
+    int turn = 0;
+    for (auto _ : state) {
+        for (int side = 0; side < 2; ++side) {
+            const bool records = (side + turn) % 2 == 0;
+            window().keepResultsIn(ResultFiles{QString(), records ? recording : QString()});
+            const Cost cost = costOf([] { window().onOpencvpic(); });
+            Cost &total = records ? recorded : plain;
+            total.wall += cost.wall;
+            total.cpu += cost.cpu;
+        }
+        ++turn;
+    }
+    window().keepResultsIn(ResultFiles());
+    QFile::remove(recording);
+    state.counters["wall_vs_plain"] = recorded.wall / plain.wall;
+    state.counters["cpu_vs_plain"] = recorded.cpu / plain.cpu;
+    state.counters["run_ms"] = recorded.wall / state.iterations();
+    state.counters["plain_ms"] = plain.wall / state.iterations();
+}
+
 // Where one frame of the automatic run goes, as the run does it: per-frame averages in
 // milliseconds of wall time. args: size index, window one-to-one (1) or as it opens (0).
 void BM_AutomaticFrameBreakdown(benchmark::State &state)
@@ -374,6 +408,7 @@ void sizesAndWindows(benchmark::internal::Benchmark *benchmark)
 
 BENCHMARK(BM_AutomaticFrameBreakdown)->Apply(sizesAndWindows)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AutomaticRunVsPeer)->Apply(sizesAndWindows)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RecordingRunVsPlainRun)->ArgName("mp4")->DenseRange(0, 1)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ManualRunVsPeer)->ArgName("size")->DenseRange(0, 1)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Makes the scene at each size the first time; false if the generator failed.
