@@ -19,6 +19,7 @@
 #include "automaticrecognition.h"
 #include "backgroundaudio.h"
 #include "barestep.h"
+#include "benchmedia.h"
 #include "hugepages.h"
 #include "kestrovix.h"
 #include "keywait.h"
@@ -30,9 +31,7 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
-#include <QProcess>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -55,11 +54,9 @@
 
 namespace {
 
-const char *const kSizes[] = {"768x576", "1280x720"};
-
 std::string mediaDirectory(int sizeIndex)
 {
-    return std::string(KESTROVIX_BENCH_MEDIA) + "/" + kSizes[sizeIndex];
+    return benchMediaDirectory(sizeIndex);
 }
 
 double processCpuMs()
@@ -411,28 +408,12 @@ BENCHMARK(BM_AutomaticRunVsPeer)->Apply(sizesAndWindows)->Iterations(2)->Unit(be
 BENCHMARK(BM_RecordingRunVsPlainRun)->ArgName("mp4")->DenseRange(0, 1)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ManualRunVsPeer)->ArgName("size")->DenseRange(0, 1)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Makes the scene at each size the first time; false if the generator failed.
-bool makeMedia()
-{
-    for (int index = 0; index < 2; ++index) {
-        const char *size = kSizes[index];
-        const QString directory = QString::fromStdString(mediaDirectory(index));
-        if (QFileInfo::exists(directory + "/bike.avi") && QFileInfo::exists(directory + "/video3.mp4"))
-            continue;
-        std::fprintf(stderr, "Making the synthetic scene at %s...\n", size);
-        QDir().mkpath(directory);
-        if (QProcess::execute(KESTROVIX_MAKEMEDIA, {directory, size}) != 0)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    if (!makeMedia()) {
+    if (!makeBenchMedia()) {
         std::fprintf(stderr, "bench_playback: the media generator failed\n");
         return 1;
     }

@@ -1,0 +1,28 @@
+#include "benchmedia.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <cstdio>
+
+const char *const kBenchSizes[2] = {"768x576", "1280x720"};
+
+std::string benchMediaDirectory(int sizeIndex)
+{
+    return std::string(KESTROVIX_BENCH_MEDIA) + "/" + kBenchSizes[sizeIndex];
+}
+
+bool makeBenchMedia()
+{
+    for (int index = 0; index < 2; ++index) {
+        const QString directory = QString::fromStdString(benchMediaDirectory(index));
+        if (QFileInfo::exists(directory + "/bike.avi") && QFileInfo::exists(directory + "/video3.mp4"))
+            continue;
+        std::fprintf(stderr, "Making the synthetic scene at %s...\n", kBenchSizes[index]);
+        QDir().mkpath(directory);
+        if (QProcess::execute(KESTROVIX_MAKEMEDIA, {directory, kBenchSizes[index]}) != 0)
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,14 @@
+#ifndef BENCHMEDIA_H
+#define BENCHMEDIA_H
+
+#include <string>
+
+// The synthetic scene at the sizes users watch, made into the build tree by the media
+// generator the first time a benchmark runs.
+extern const char *const kBenchSizes[2];  // "768x576", "1280x720"
+
+std::string benchMediaDirectory(int sizeIndex);
+// Makes the scene at each size if it is not there yet; false if the generator failed.
+bool makeBenchMedia();
+
+#endif // BENCHMEDIA_H
