@@ -1,8 +1,10 @@
 // Every hand-written speed-up of the program against the plain way the libraries
 // offer for the same thing, in the automatic run at 768 x 576 and 1280 x 720:
-//   - the sleeping thread pool against OpenCV's own threads (TBB in Debian's build)
-//     and against a single thread (cv::setNumThreads(1));
-//   - the huge-page allocator against glibc's glibc.malloc.hugetlb=1 tunable;
+//   - the sleeping thread pool against OpenCV's own threads (TBB in Debian's build,
+//     its pthreads pool in the Windows one) and against a single thread
+//     (cv::setNumThreads(1));
+//   - on Linux, the huge-page allocator against glibc's glibc.malloc.hugetlb=1 tunable
+//     (on Windows there is no such piece);
 //   - the frame scaler against Qt's own fast scale and conversion, and against
 //     cv::resize with INTER_NEAREST plus cv::cvtColor.
 // (The picture area's background painted only beside the picture was paired here with
@@ -15,6 +17,7 @@
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/bench_pieces [repetitions, 5 by default]
 //
+// (bench/bench-pieces-wine.sh runs the Windows build's under Wine.)
 // prints, for each piece and plain way, medians of the runs: CPU and wall time as the
 // piece's share of the plain way's, and the repaint interval's median, 99th
 // percentile and maximum over all frames of those runs.
@@ -34,6 +37,7 @@
 #include <QPixmap>
 #include <QProcess>
 
+#include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
@@ -55,14 +59,33 @@ struct Setup
     const char *plainWay;
 };
 
-const Setup kSetups[] = {
-    {"program", "", ""},
-    {"tbb", "thread pool", "OpenCV's threads (TBB)"},
-    {"one-thread", "thread pool", "cv::setNumThreads(1)"},
-    {"glibc-hugetlb", "huge-page allocator", "glibc.malloc.hugetlb=1"},
-    {"qt-scale", "frame scaler", "QImage::scaled, fast"},
-    {"cv-resize", "frame scaler", "cv::resize NEAREST + cvtColor"},
-};
+// The plain ways this system has.
+std::vector<Setup> setups()
+{
+    std::vector<Setup> all = {
+        {"program", "", ""},
+        {"opencv-threads", "thread pool", "OpenCV's own threads"},
+        {"one-thread", "thread pool", "cv::setNumThreads(1)"},
+        {"qt-scale", "frame scaler", "QImage::scaled, fast"},
+        {"cv-resize", "frame scaler", "cv::resize NEAREST + cvtColor"},
+    };
+#ifdef __linux__
+    all.insert(all.begin() + 3, {"glibc-hugetlb", "huge-page allocator", "glibc.malloc.hugetlb=1"});
+#endif
+    return all;
+}
+
+// As OpenCV's build information names it.
+std::string parallelFramework()
+{
+    const std::string information = cv::getBuildInformation();
+    const std::string label = "Parallel framework:";
+    const size_t start = information.find(label);
+    if (start == std::string::npos)
+        return "(not named)";
+    const size_t from = information.find_first_not_of(' ', start + label.size());
+    return information.substr(from, information.find('\n', from) - from);
+}
 
 double processCpuMs()
 {
@@ -118,7 +141,7 @@ int runOnce(int argc, char *argv[], const std::string &setup, const std::string 
         placeLargeImagesOnHugePages();
     if (setup == "one-thread")
         cv::setNumThreads(1);
-    else if (setup != "tbb")
+    else if (setup != "opencv-threads")
         runParallelLoopsOnSleepingThreads();
 
     QApplication app(argc, argv);
@@ -185,17 +208,18 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     if (!makeBenchMedia()) {
-        std::fprintf(stderr, "bench_pieces: the media generator failed\n");
+        std::fprintf(stderr, "bench_pieces: there is no synthetic scene to play\n");
         return 1;
     }
+    const std::vector<Setup> plan = setups();
+    std::printf("OpenCV's own threads here: %s\n", parallelFramework().c_str());
     for (int size = 0; size < 2; ++size) {
         const std::string video = benchMediaDirectory(size) + "/bike.avi";
         std::map<std::string, Figures> figures;
         for (int repetition = 0; repetition < repetitions; ++repetition) {
             // In turn, starting one further along each time.
-            const int count = int(std::size(kSetups));
-            for (int i = 0; i < count; ++i) {
-                const Setup &setup = kSetups[(i + repetition) % count];
+            for (size_t i = 0; i < plan.size(); ++i) {
+                const Setup &setup = plan[(i + repetition) % plan.size()];
                 QProcess run;
                 QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
                 if (std::strcmp(setup.name, "glibc-hugetlb") == 0)
@@ -223,7 +247,7 @@ int main(int argc, char *argv[])
                     "piece interval ms", "plain interval ms");
         std::printf("%-26s %-30s %6s %6s   %-24s %-24s\n", "", "", "", "", "median / p99 / max",
                     "median / p99 / max");
-        for (const Setup &setup : kSetups) {
+        for (const Setup &setup : plan) {
             if (std::strcmp(setup.name, "program") == 0)
                 continue;
             const Figures &plain = figures[setup.name];

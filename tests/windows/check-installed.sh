@@ -41,13 +41,7 @@ check() {
 program_dir="$WINEPREFIX/drive_c/Program Files/Kestrovix"
 
 echo "-- Silent install"
-# wine would quote an argument with a blank in it, and NSIS then ignores /D=, which
-# must come last and unquoted: a batch file passes the line as it stands.
-cat > "$WINEPREFIX/drive_c/install.bat" <<EOF
-start "" /wait "$(winepath -w "$installer")" /S /D=C:\\Program Files\\Kestrovix
-EOF
-# Every step under Wine has a time limit: a hang must not eat the whole CI run.
-timeout 300 wine cmd /c 'C:\install.bat' > "$session_dir/install.log" 2>&1 \
+wine_install "$installer" \
     || { echo "FAIL the silent install ended with status $?" >&2; failed=1; }
 for file in kestrovix.exe Uninstall.exe resources/bike.avi resources/video3.mp4 resources/background.MP3 \
             Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll \

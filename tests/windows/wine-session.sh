@@ -29,6 +29,16 @@ wine_session_start() {
     timeout 300 wineboot -i > "$session_dir/wineboot.log" 2>&1
 }
 
+wine_install() {
+    # wine would quote an argument with a blank in it, and NSIS then ignores /D=, which
+    # must come last and unquoted: a batch file passes the line as it stands.
+    cat > "$WINEPREFIX/drive_c/install.bat" <<EOF
+start "" /wait "$(winepath -w "$1")" /S /D=C:\\Program Files\\Kestrovix
+EOF
+    # Every step under Wine has a time limit: a hang must not eat the whole CI run.
+    timeout 300 wine cmd /c 'C:\install.bat' > "$session_dir/install.log" 2>&1
+}
+
 wine_session_stop() {
     [ -n "${session_dir:-}" ] || return 0
     wineserver -k 2>/dev/null || true
