@@ -67,6 +67,26 @@ void Kestrovix::presentFrame(const cv::Mat &img)
         cv::Mat pixels(bgr.rows, bgr.cols, CV_8UC3, frameImage.bits(), static_cast<size_t>(frameImage.bytesPerLine()));
         bgr.copyTo(pixels);
     }
+    showFrameImage();
+}
+
+void Kestrovix::presentFrame(cv::Mat &&img)
+{
+    // A frame no other header shares cannot be overwritten behind the image's back, so
+    // the image can hold on to it instead of copying it.
+    const bool heldByNothingElse = img.u && img.u->refcount == 1 && img.u->urefcount == 0;
+    if (img.type() != CV_8UC3 || !heldByNothingElse) {
+        presentFrame(static_cast<const cv::Mat &>(img));
+        return;
+    }
+    auto *kept = new cv::Mat(std::move(img));
+    frameImage = QImage(kept->data, kept->cols, kept->rows, static_cast<qsizetype>(kept->step[0]),
+                        QImage::Format_BGR888, [](void *frame) { delete static_cast<cv::Mat *>(frame); }, kept);
+    showFrameImage();
+}
+
+void Kestrovix::showFrameImage()
+{
     // The fast scale, done straight into the display's format: the pixmap then shares
     // the scaled pixels without a conversion.
     scaledImage = frameScaler.scaled(frameImage, ui.label->size());

@@ -30,8 +30,11 @@ public:
     explicit Kestrovix(QWidget *parent = nullptr);
     ~Kestrovix() override;
 
-    // Shows one processed frame in the picture area, scaled to fit and centred.
+    // Shows one processed frame in the picture area, scaled to fit and centred. The
+    // window keeps a copy for a later resize, since the caller may overwrite `img`...
     void presentFrame(const cv::Mat &img);
+    // ...or keeps the frame itself, when it is handed over and nothing else holds it.
+    void presentFrame(cv::Mat &&img);
 
     // Makes both buttons play `source`; a run on another source ends first.
     void useSource(const VideoSource &source);
@@ -51,6 +54,8 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // Shows `frameImage` scaled to the picture area.
+    void showFrameImage();
     // Ends the program at the end of a run during which the window was closed.
     void quitIfClosed();
     // Opens the source for a run, or reports why it cannot be opened.

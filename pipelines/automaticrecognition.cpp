@@ -96,9 +96,10 @@ void Kestrovix::onOpencvpic()
         // The view can be switched during the run.
         if (methodChooser->choice().maskView)
             result = maskWithBoxes(foreground, boxes);
-        presentFrame(result);
-        sourceStatus.showFrame(capture.framesRead());
         results.frameShown(capture.framesRead(), result, boxes, RunResults::noIdentity);
+        // Handed over: the next frame gets a copy of its own.
+        presentFrame(std::move(result));
+        sourceStatus.showFrame(capture.framesRead());
 
         if (waitKeyPumping(10) >= 0)
             stop = true;

@@ -51,6 +51,7 @@ private slots:
     void eachButtonRunsItsOwnPipeline();
     void presentedFrameKeepsAspectAndIsCentred_data();
     void presentedFrameKeepsAspectAndIsCentred();
+    void resizeRescalesTheLastFrameSmoothlyAfterItsSourceIsGone_data();
     void resizeRescalesTheLastFrameSmoothlyAfterItsSourceIsGone();
     void resizeBeforeAnyFrameShowsNothing();
     void framesOfOneSizeInTurnEachShowThemselves();
@@ -253,8 +254,18 @@ void MainWindowTest::presentedFrameKeepsAspectAndIsCentred()
     QVERIFY2(std::abs(across - down) <= 2, qPrintable(QString("%1 across, %2 down").arg(across).arg(down)));
 }
 
+void MainWindowTest::resizeRescalesTheLastFrameSmoothlyAfterItsSourceIsGone_data()
+{
+    // How the frame is given: kept by the caller, handed over, or handed over while
+    // another header still shares its pixels.
+    QTest::addColumn<QString>("given");
+    for (const char *given : {"kept", "handed over", "handed over, shared"})
+        QTest::newRow(given) << QString(given);
+}
+
 void MainWindowTest::resizeRescalesTheLastFrameSmoothlyAfterItsSourceIsGone()
 {
+    QFETCH(QString, given);
     Kestrovix w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -265,10 +276,21 @@ void MainWindowTest::resizeRescalesTheLastFrameSmoothlyAfterItsSourceIsGone()
     const QImage original =
         QImage(frame.data, frame.cols, frame.rows, static_cast<qsizetype>(frame.step), QImage::Format_BGR888)
             .copy();
-    w.presentFrame(frame);
+    if (given == "kept") {
+        w.presentFrame(frame);
+    } else if (given == "handed over") {
+        const uchar *const pixels = frame.data;
+        w.presentFrame(std::move(frame));
+        cv::Mat next(150, 200, CV_8UC3, cv::Scalar(0, 255, 0));
+        // Freed memory is taken again at once: the kept frame must not have been freed.
+        QVERIFY(next.data != pixels);
+    } else {
+        w.presentFrame(cv::Mat(frame));
+    }
 
     // The way a pipeline leaves it: the next frame decoded into the same buffer, then released.
-    frame.setTo(cv::Scalar(0, 255, 0));
+    if (!frame.empty())
+        frame.setTo(cv::Scalar(0, 255, 0));
     frame.release();
 
     w.resize(900, 600);
