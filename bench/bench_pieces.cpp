@@ -168,7 +168,7 @@ int runOnce(int argc, char *argv[], const std::string &setup, const std::string 
         if (setup == "qt-scale" || setup == "cv-resize")
             presentPlainly(label, result, setup == "cv-resize");
         else
-            window.presentFrame(result);
+            window.presentFrame(std::move(result));
         waitKeyPumping(10);
     }
     const double wall = clock.nsecsElapsed() / 1e6;

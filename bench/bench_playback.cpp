@@ -373,7 +373,7 @@ void BM_AutomaticFrameBreakdown(benchmark::State &state)
 
             t = wallMs();
             const double cpu = processCpuMs();
-            window().presentFrame(result);
+            window().presentFrame(std::move(result));
             present += wallMs() - t;
             cpuPresent += processCpuMs() - cpu;
 

@@ -92,10 +92,11 @@ void Kestrovix::videoplay()
             break;
         }
         const bool found = tracking && trackAndMark(*tracker, frame, g_roi);
-        presentFrame(frame);
-        sourceStatus.showFrame(capture.framesRead());
         results.frameShown(capture.framesRead(), frame, found ? std::vector<cv::Rect>{g_roi} : std::vector<cv::Rect>(),
                            RunResults::trackedObject);
+        // Handed over: the next frame is decoded into memory of its own.
+        presentFrame(std::move(frame));
+        sourceStatus.showFrame(capture.framesRead());
 
         if (waitKeyPumping(1) == 113)  // "q"
             break;
