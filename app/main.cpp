@@ -1,5 +1,4 @@
 #include "commandline.h"
-#include "hugepages.h"
 #include "kestrovix.h"
 #include "sleepingthreadpool.h"
 #include "videoinput.h"
@@ -26,7 +25,6 @@ int main(int argc, char *argv[])
     // to a user; the program says what went wrong itself. OPENCV_LOG_LEVEL still rules.
     if (qEnvironmentVariableIsEmpty("OPENCV_LOG_LEVEL"))
         cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
-    placeLargeImagesOnHugePages();
     runParallelLoopsOnSleepingThreads();
     QApplication a(argc, argv);
     Kestrovix w;

@@ -10,7 +10,6 @@
 
 #include "automaticrecognition.h"
 #include "barestep.h"
-#include "hugepages.h"
 #include "kestrovix.h"
 #include "resourcedirectory.h"
 #include "sleepingthreadpool.h"
@@ -197,8 +196,7 @@ BENCHMARK(BM_AutomaticRun)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRea
 
 int main(int argc, char *argv[])
 {
-    // Memory and threads as the program sets them up, for the step and the run alike.
-    placeLargeImagesOnHugePages();
+    // Threads as the program sets them up, for the step and the run alike.
     runParallelLoopsOnSleepingThreads();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

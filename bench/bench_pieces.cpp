@@ -3,29 +3,27 @@
 //   - the sleeping thread pool against OpenCV's own threads (TBB in Debian's build,
 //     its pthreads pool in the Windows one) and against a single thread
 //     (cv::setNumThreads(1));
-//   - on Linux, the huge-page allocator against glibc's glibc.malloc.hugetlb=1 tunable
-//     (on Windows there is no such piece);
 //   - the frame scaler against Qt's own fast scale and conversion, and against
 //     cv::resize with INTER_NEAREST plus cv::cvtColor.
-// (The picture area's background painted only beside the picture was paired here with
-// the style's background painted under it, and did not win: it is gone.)
-// Each run is a process of its own, started as the program starts (a glibc tunable
-// can only be set at a process's start), in turn with the others; one run plays the
-// whole video in the main window as it opens, as the automatic run does: decoding,
-// the step, presenting the frame, and the 10 ms wait that serves the window.
-// What a person watching sees is the interval between two repaints of the picture.
+// (Two pieces paired here did not win and are gone: the picture area's background
+// painted only beside the picture, against the style's painted under it; and an
+// allocator that put large images on huge pages, against glibc's glibc.malloc.hugetlb=1
+// tunable and against ordinary pages.)
+// Each run is a process of its own, in turn with the others; one run plays the whole
+// video in the main window as it opens, as the automatic run does: decoding, the step,
+// presenting the frame, and the 10 ms wait that serves the window. What a person
+// watching sees is the interval between two repaints of the picture.
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/bench_pieces [repetitions, 5 by default]
 //
-// (bench/bench-pieces-wine.sh runs the Windows build's under Wine.)
 // prints, for each piece and plain way, medians of the runs: CPU and wall time as the
 // piece's share of the plain way's, and the repaint interval's median, 99th
-// percentile and maximum over all frames of those runs.
+// percentile and maximum over all frames of those runs. bench/bench-pieces-wine.sh
+// runs the Windows build's under Wine.
 
 #include "automaticrecognition.h"
 #include "backgroundaudio.h"
 #include "benchmedia.h"
-#include "hugepages.h"
 #include "kestrovix.h"
 #include "keywait.h"
 #include "sleepingthreadpool.h"
@@ -59,21 +57,13 @@ struct Setup
     const char *plainWay;
 };
 
-// The plain ways this system has.
-std::vector<Setup> setups()
-{
-    std::vector<Setup> all = {
-        {"program", "", ""},
-        {"opencv-threads", "thread pool", "OpenCV's own threads"},
-        {"one-thread", "thread pool", "cv::setNumThreads(1)"},
-        {"qt-scale", "frame scaler", "QImage::scaled, fast"},
-        {"cv-resize", "frame scaler", "cv::resize NEAREST + cvtColor"},
-    };
-#ifdef __linux__
-    all.insert(all.begin() + 3, {"glibc-hugetlb", "huge-page allocator", "glibc.malloc.hugetlb=1"});
-#endif
-    return all;
-}
+const std::vector<Setup> kSetups = {
+    {"program", "", ""},
+    {"opencv-threads", "thread pool", "OpenCV's own threads"},
+    {"one-thread", "thread pool", "cv::setNumThreads(1)"},
+    {"qt-scale", "frame scaler", "QImage::scaled, fast"},
+    {"cv-resize", "frame scaler", "cv::resize NEAREST + cvtColor"},
+};
 
 // As OpenCV's build information names it.
 std::string parallelFramework()
@@ -137,8 +127,6 @@ void presentPlainly(QLabel *label, const cv::Mat &frame, bool withOpenCv)
 // wall time in milliseconds and then every repaint interval.
 int runOnce(int argc, char *argv[], const std::string &setup, const std::string &video)
 {
-    if (setup != "glibc-hugetlb")
-        placeLargeImagesOnHugePages();
     if (setup == "one-thread")
         cv::setNumThreads(1);
     else if (setup != "opencv-threads")
@@ -211,20 +199,15 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "bench_pieces: there is no synthetic scene to play\n");
         return 1;
     }
-    const std::vector<Setup> plan = setups();
     std::printf("OpenCV's own threads here: %s\n", parallelFramework().c_str());
     for (int size = 0; size < 2; ++size) {
         const std::string video = benchMediaDirectory(size) + "/bike.avi";
         std::map<std::string, Figures> figures;
         for (int repetition = 0; repetition < repetitions; ++repetition) {
             // In turn, starting one further along each time.
-            for (size_t i = 0; i < plan.size(); ++i) {
-                const Setup &setup = plan[(i + repetition) % plan.size()];
+            for (size_t i = 0; i < kSetups.size(); ++i) {
+                const Setup &setup = kSetups[(i + repetition) % kSetups.size()];
                 QProcess run;
-                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-                if (std::strcmp(setup.name, "glibc-hugetlb") == 0)
-                    environment.insert("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1");
-                run.setProcessEnvironment(environment);
                 run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
                 run.start(QCoreApplication::applicationFilePath(), {"--run", setup.name, QString::fromStdString(video)});
                 if (!run.waitForFinished(300000) || run.exitCode() != 0) {
@@ -247,7 +230,7 @@ int main(int argc, char *argv[])
                     "piece interval ms", "plain interval ms");
         std::printf("%-26s %-30s %6s %6s   %-24s %-24s\n", "", "", "", "", "median / p99 / max",
                     "median / p99 / max");
-        for (const Setup &setup : plan) {
+        for (const Setup &setup : kSetups) {
             if (std::strcmp(setup.name, "program") == 0)
                 continue;
             const Figures &plain = figures[setup.name];

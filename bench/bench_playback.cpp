@@ -20,7 +20,6 @@
 #include "backgroundaudio.h"
 #include "barestep.h"
 #include "benchmedia.h"
-#include "hugepages.h"
 #include "kestrovix.h"
 #include "keywait.h"
 #include "manualrecognition.h"
@@ -135,18 +134,16 @@ cv::Size frameSize(const std::string &video)
                     static_cast<int>(capture.get(cv::CAP_PROP_FRAME_HEIGHT)));
 }
 
-// The program places its large images on huge pages and runs OpenCV's parallel loops on
-// its own sleeping threads from its start; a user's loop runs with OpenCV's defaults.
-// Each side of a pair runs as its own process would.
+// The program runs OpenCV's parallel loops on its own sleeping threads from its start;
+// a user's loop runs with OpenCV's defaults. Each side of a pair runs as its own process
+// would.
 void setUpAsTheProgram()
 {
-    placeLargeImagesOnHugePages();
     runParallelLoopsOnSleepingThreads();
 }
 
 void setUpAsPlainOpenCv()
 {
-    cv::Mat::setDefaultAllocator(cv::Mat::getStdAllocator());
     cv::parallel::setParallelForBackend(std::shared_ptr<cv::parallel::ParallelForAPI>());
 }
 

@@ -33,23 +33,6 @@ bool windowGone(const QString &title, int milliseconds)
     return false;
 }
 
-// Kilobytes of the process's memory on transparent huge pages; -1 where the system
-// gives none.
-int hugePageKilobytes(qint64 pid)
-{
-    QFile setting("/sys/kernel/mm/transparent_hugepage/enabled");
-    if (!setting.open(QIODevice::ReadOnly) || setting.readAll().contains("[never]"))
-        return -1;
-    QFile memory(QString("/proc/%1/smaps_rollup").arg(pid));
-    if (!memory.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : memory.readAll().split('\n')) {
-        if (line.startsWith("AnonHugePages:"))
-            return line.mid(14).trimmed().split(' ').first().toInt();
-    }
-    return 0;
-}
-
 cv::Mat greyOf(const QImage &image)
 {
     const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
@@ -350,12 +333,9 @@ void EndToEndTest::automaticRunBoxesTheMiddlingObjectsInGreen()
 
     // What the picture area shows, until it stays the same for a second: the run's end.
     QList<QImage> shown;
-    int hugePages = -1;
     QElapsedTimer clock;
     clock.start();
     for (int still = 0; still < 10 && clock.elapsed() < 40000; QTest::qWait(100)) {
-        if (!program::underWine())
-            hugePages = std::max(hugePages, hugePageKilobytes(kestrovix.processId()));
         const QImage now = desktop::grabWindow(mainWindow).copy(picture);
         still = !shown.isEmpty() && now == shown.last() ? still + 1 : 0;
         if (still == 0)
@@ -389,9 +369,6 @@ void EndToEndTest::automaticRunBoxesTheMiddlingObjectsInGreen()
     QVERIFY2(mustBox >= 10, qPrintable(QString("%1 objects to box seen").arg(mustBox)));
     QVERIFY2(boxed >= mustBox * 9 / 10, qPrintable(QString("%1 of %2 boxed").arg(boxed).arg(mustBox)));
     QCOMPARE(stray, 0);
-    // The background model (7.7 MB here) lies on huge pages where the system has them.
-    if (hugePages >= 0)
-        QVERIFY2(hugePages >= 2048, qPrintable(QString("%1 kB on huge pages").arg(hugePages)));
 
     closeAndExpectCleanExit();
 }
