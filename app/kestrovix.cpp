@@ -10,7 +10,12 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QMimeData>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
 
 #include <opencv2/imgproc.hpp>
 
@@ -29,6 +34,12 @@ Kestrovix::Kestrovix(QWidget *parent)
 
     ui.progressBar_2->setValue(trackedFrames);
     ui.progressBar_2->setVisible(false);
+
+    // The picture area paints its black background only beside the picture (see
+    // eventFilter): painted under it as well, that background would be painted over
+    // again at once, twice the area's pixels for every frame.
+    ui.label->setAttribute(Qt::WA_OpaquePaintEvent);
+    ui.label->installEventFilter(this);
 
     trackingProgress = TrackingProgress(ui.progressBar_2, &trackedFrames);
     sourceStatus = SourceStatus(ui.statusBar);
@@ -92,6 +103,37 @@ void Kestrovix::showFrameImage()
     scaledImage = frameScaler.scaled(frameImage, ui.label->size());
     framePixmap = QPixmap::fromImage(scaledImage);
     ui.label->setPixmap(framePixmap);
+}
+
+bool Kestrovix::eventFilter(QObject *watched, QEvent *event)
+{
+    // Before the label draws its picture.
+    if (watched == ui.label && event->type() == QEvent::Paint)
+        paintBesidePicture(static_cast<QPaintEvent *>(event)->region());
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Kestrovix::paintBesidePicture(const QRegion &dirty)
+{
+    QRegion beside = dirty;
+    const QPixmap picture = ui.label->pixmap();
+    if (!picture.isNull()) {
+        // Where the label places its picture.
+        const int margin = ui.label->margin();
+        const QRect contents = ui.label->contentsRect().adjusted(margin, margin, -margin, -margin);
+        const int alignment = QStyle::visualAlignment(ui.label->layoutDirection(), ui.label->alignment());
+        beside -= QStyle::alignedRect(QGuiApplication::layoutDirection(), Qt::Alignment(alignment),
+                                      picture.deviceIndependentSize().toSize(), contents)
+                      .intersected(contents);
+    }
+    if (beside.isEmpty())
+        return;
+    // The background as the style sheet paints it.
+    QPainter painter(ui.label);
+    painter.setClipRegion(beside);
+    QStyleOption option;
+    option.initFrom(ui.label);
+    ui.label->style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, ui.label);
 }
 
 void Kestrovix::quitIfClosed()

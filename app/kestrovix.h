@@ -50,12 +50,15 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
     // Shows `frameImage` scaled to the picture area.
     void showFrameImage();
+    // Paints the picture area's background where its picture leaves it uncovered.
+    void paintBesidePicture(const QRegion &dirty);
     // Ends the program at the end of a run during which the window was closed.
     void quitIfClosed();
     // Opens the source for a run, or reports why it cannot be opened.

@@ -4,13 +4,13 @@
 //     its pthreads pool in the Windows one) and against a single thread
 //     (cv::setNumThreads(1));
 //   - the frame scaler against Qt's own fast scale and conversion, and against
-//     cv::resize with INTER_NEAREST plus cv::cvtColor.
-// (Two pieces paired here did not win and are gone: the picture area's background
-// painted only beside the picture, against the style's painted under it; and an
-// allocator that put large images on huge pages, against glibc's glibc.malloc.hugetlb=1
-// tunable and against ordinary pages.)
+//     cv::resize with INTER_NEAREST plus cv::cvtColor;
+//   - in the window grown to show frames one to one, the picture area's background
+//     painted only beside the picture against the style's painted under it.
+// (An allocator that put large images on huge pages, paired here with glibc's
+// glibc.malloc.hugetlb=1 tunable and with ordinary pages, did not win and is gone.)
 // Each run is a process of its own, in turn with the others; one run plays the whole
-// video in the main window as it opens, as the automatic run does: decoding, the step,
+// video in the main window (as it opens, unless "1:1"), as the automatic run does: decoding, the step,
 // presenting the frame, and the 10 ms wait that serves the window. What a person
 // watching sees is the interval between two repaints of the picture.
 //
@@ -63,7 +63,15 @@ const std::vector<Setup> kSetups = {
     {"one-thread", "thread pool", "cv::setNumThreads(1)"},
     {"qt-scale", "frame scaler", "QImage::scaled, fast"},
     {"cv-resize", "frame scaler", "cv::resize NEAREST + cvtColor"},
+    // In the window grown to show frames one to one, where the picture covers most of it.
+    {"program 1:1", "", ""},
+    {"background-under 1:1", "background beside (1:1)", "style's background under it"},
 };
+
+bool oneToOne(const std::string &setup)
+{
+    return setup.size() > 4 && setup.compare(setup.size() - 4, 4, " 1:1") == 0;
+}
 
 // As OpenCV's build information names it.
 std::string parallelFramework()
@@ -137,6 +145,15 @@ int runOnce(int argc, char *argv[], const std::string &setup, const std::string 
     Kestrovix window;
     window.show();
     auto *label = window.findChild<QLabel *>("label");
+    if (setup == "background-under 1:1") {
+        label->removeEventFilter(&window);
+        label->setAttribute(Qt::WA_OpaquePaintEvent, false);
+    }
+    cv::VideoCapture capture(video, cv::CAP_FFMPEG);
+    if (oneToOne(setup)) {
+        const QSize frame(int(capture.get(cv::CAP_PROP_FRAME_WIDTH)), int(capture.get(cv::CAP_PROP_FRAME_HEIGHT)));
+        window.resize(window.size() - label->size() + frame);
+    }
     for (int i = 0; i < 20; ++i) {
         QApplication::processEvents();
         waitKeyPumping(5);
@@ -147,7 +164,6 @@ int runOnce(int argc, char *argv[], const std::string &setup, const std::string 
 
     clock.start();
     const double cpu = processCpuMs();
-    cv::VideoCapture capture(video, cv::CAP_FFMPEG);
     cv::Ptr<cv::BackgroundSubtractorMOG2> model = createMovingObjectModel();
     cv::Mat frame, foreground, result;
     while (capture.read(frame)) {
@@ -223,7 +239,6 @@ int main(int argc, char *argv[])
             }
         }
 
-        const Figures &program = figures["program"];
         std::printf("\n%s, medians of %d runs; ratios are the piece's time over the plain way's\n",
                     kBenchSizes[size], repetitions);
         std::printf("%-26s %-30s %6s %6s   %-24s %-24s\n", "piece", "plain way", "CPU", "wall",
@@ -231,8 +246,9 @@ int main(int argc, char *argv[])
         std::printf("%-26s %-30s %6s %6s   %-24s %-24s\n", "", "", "", "", "median / p99 / max",
                     "median / p99 / max");
         for (const Setup &setup : kSetups) {
-            if (std::strcmp(setup.name, "program") == 0)
+            if (std::strcmp(setup.piece, "") == 0)
                 continue;
+            const Figures &program = figures[oneToOne(setup.name) ? "program 1:1" : "program"];
             const Figures &plain = figures[setup.name];
             std::printf("%-26s %-30s %6.3f %6.3f   %5.1f / %5.1f / %6.1f     %5.1f / %5.1f / %6.1f\n", setup.piece,
                         setup.plainWay, median(program.cpu) / median(plain.cpu),
@@ -240,9 +256,12 @@ int main(int argc, char *argv[])
                         percentile(program.intervals, 0.99), percentile(program.intervals, 1.0),
                         median(plain.intervals), percentile(plain.intervals, 0.99), percentile(plain.intervals, 1.0));
         }
-        std::printf("the program: CPU %.0f ms, wall %.0f ms a run; p99 interval %.2f× its median\n",
-                    median(program.cpu), median(program.wall),
-                    percentile(program.intervals, 0.99) / median(program.intervals));
+        for (const char *window : {"program", "program 1:1"}) {
+            const Figures &program = figures[window];
+            std::printf("the %s: CPU %.0f ms, wall %.0f ms a run; p99 interval %.2f× its median\n", window,
+                        median(program.cpu), median(program.wall),
+                        percentile(program.intervals, 0.99) / median(program.intervals));
+        }
         std::fflush(stdout);
     }
     return 0;
