@@ -24,6 +24,7 @@ finish() {
     if [ "$failed" -ne 0 ] || [ "$status" -ne 0 ]; then
         rm -rf "$logs" && mkdir -p "$logs"
         cp "$session_dir"/*.log "$logs"/ 2>/dev/null || true
+        wine_session_show_logs
         echo "The Wine and PulseAudio logs are kept in $logs" >&2
     fi
     wine_session_stop

@@ -24,9 +24,34 @@ wine_session_start() {
         -L "module-pipe-sink file=$session_dir/run/sink use_system_clock_for_timing=yes format=s16le rate=44100 channels=2 sink_name=recorder"
 
     # A server that stays up, so that each program starts as quickly as on Windows.
-    mkdir -p "$WINEPREFIX"
-    wineserver -p
-    timeout 300 wineboot -i > "$session_dir/wineboot.log" 2>&1
+    # A new prefix in which programs fail to start (Wine's status 53: "could not load
+    # kernel32.dll") is made once more, after showing why; its errors are in the log.
+    local attempt
+    for attempt in 1 2; do
+        mkdir -p "$WINEPREFIX"
+        wineserver -p
+        if WINEDEBUG=-all,err+all timeout 300 wineboot -i > "$session_dir/wineboot.log" 2>&1 \
+            && timeout 120 wine cmd /c exit 0 >> "$session_dir/wineboot.log" 2>&1; then
+            return 0
+        fi
+        echo "The new Wine prefix $WINEPREFIX does not start programs (attempt $attempt):" >&2
+        tail -n 20 "$session_dir/wineboot.log" >&2
+        df -h "$session_dir" >&2
+        wineserver -k 2>/dev/null || true
+        wineserver -w 2>/dev/null || true
+        rm -rf "$WINEPREFIX"
+    done
+    return 1
+}
+
+# Shows the end of each log of the session, for a run whose own logs are not kept.
+wine_session_show_logs() {
+    local log
+    for log in "$session_dir"/*.log; do
+        [ -s "$log" ] || continue
+        echo "-- the end of $(basename "$log"):" >&2
+        tail -n 20 "$log" >&2
+    done
 }
 
 wine_install() {
