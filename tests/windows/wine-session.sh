@@ -38,7 +38,7 @@ wine_session_start() {
         tail -n 20 "$session_dir/wineboot.log" >&2
         df -h "$session_dir" >&2
         wineserver -k 2>/dev/null || true
-        wineserver -w 2>/dev/null || true
+        timeout 60 wineserver -w 2>/dev/null || true
         rm -rf "$WINEPREFIX"
     done
     return 1
