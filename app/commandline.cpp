@@ -1,12 +1,15 @@
 #include "commandline.h"
 
 #include "parentconsole.h"
+#include "resourcedirectory.h"
+#include "runoptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <opencv2/videoio.hpp>
+
 #include <cstdio>
-#include <tuple>
 #include <utility>
 
 namespace {
@@ -46,6 +49,18 @@ void letQtOptionsThrough(QCommandLineParser &parser)
     }
 }
 
+// The size of the frames of a video file, or 0 × 0 where it cannot be told before a run.
+cv::Size frameSizeOf(const VideoSource &source)
+{
+    if (source.kind == VideoSource::Stream || source.kind == VideoSource::Camera)
+        return cv::Size();
+    const std::string path
+        = source.kind == VideoSource::Bundled ? resourcePath("bike.avi") : source.location.toStdString();
+    cv::VideoCapture video(path, cv::CAP_FFMPEG);
+    return cv::Size(static_cast<int>(video.get(cv::CAP_PROP_FRAME_WIDTH)),
+                    static_cast<int>(video.get(cv::CAP_PROP_FRAME_HEIGHT)));
+}
+
 } // namespace
 
 int readCommandLine(int argc, char *argv[], CommandLine *commandLine)
@@ -67,17 +82,15 @@ int readCommandLine(int argc, char *argv[], CommandLine *commandLine)
         "N");
     parser.addOption(camera);
     auto tr = [](const char *text) { return QCoreApplication::translate("CommandLine", text); };
-    const QCommandLineOption detector(
-        "detector", tr("The automatic recognition's method: %1.").arg(detectorNames().join(", ")), "NAME");
-    const QCommandLineOption tracker(
-        "tracker", tr("The manual recognition's method: %1.").arg(trackerNames().join(", ")), "NAME");
-    const QCommandLineOption minArea("min-area", tr("Box moving objects larger than this many pixels."), "PX");
-    const QCommandLineOption maxArea("max-area", tr("Box moving objects smaller than this many pixels."), "PX");
+    RunOptionReader runOptions(parser);
     const QCommandLineOption mask("mask", tr("Show the foreground mask instead of the frame."));
+    const QCommandLineOption targets("targets", tr("Mark several objects to follow, and start with Enter."));
+    const QCommandLineOption crossings(
+        "crossings", tr("Save every crossing of a line in FILE (frame,line,track,direction)."), "FILE");
     const QCommandLineOption boxes("boxes", tr("Save the boxes of every run in FILE (MOT Challenge CSV)."), "FILE");
     const QCommandLineOption record(
         "record", tr("Record what every run shows in FILE (.avi: Motion-JPEG, .mp4: MPEG-4)."), "FILE");
-    parser.addOptions({detector, tracker, minArea, maxArea, mask, boxes, record});
+    parser.addOptions({mask, targets, boxes, record, crossings});
     parser.addPositionalArgument(
         "VIDEO", QCoreApplication::translate("CommandLine", "A video file, or a stream's URL (rtsp://, http://, …)."),
         "[VIDEO]");
@@ -116,38 +129,30 @@ int readCommandLine(int argc, char *argv[], CommandLine *commandLine)
         commandLine->source = VideoSource::fromArgument(videos.first());
     }
 
+    RunOptions options;
+    options.methods = commandLine->methods;
+    const QString mistaken = runOptions.read(parser, &options);
+    if (!mistaken.isEmpty())
+        return mistake(mistaken);
     MethodChoice &methods = commandLine->methods;
-    for (const auto &[option, names, field] : {std::make_tuple(detector, detectorNames(), &MethodChoice::detector),
-                                               std::make_tuple(tracker, trackerNames(), &MethodChoice::tracker)}) {
+    methods = options.methods;
+    commandLine->methodsGiven = options.methodsGiven;
+    for (const auto &[option, field] : {std::make_pair(mask, &MethodChoice::maskView),
+                                        std::make_pair(targets, &MethodChoice::severalTargets)}) {
         if (!parser.isSet(option))
             continue;
-        const QString name = parser.value(option);
-        if (!names.contains(name))
-            return mistake(tr("--%1 wants one of %2, not \"%3\".")
-                               .arg(option.names().first(), names.join(", "), name));
-        methods.*field = name;
+        methods.*field = true;
         commandLine->methodsGiven = true;
     }
-    for (const auto &[option, bound] : {std::make_pair(minArea, &SizeBand::lower),
-                                        std::make_pair(maxArea, &SizeBand::upper)}) {
-        if (!parser.isSet(option))
-            continue;
-        bool ok = false;
-        methods.band.*bound = parser.value(option).toInt(&ok);
-        if (!ok || methods.band.*bound < 0)
-            return mistake(tr("--%1 wants an area in pixels (0, 1, …), not \"%2\".")
-                               .arg(option.names().first(), parser.value(option)));
-        commandLine->methodsGiven = true;
+    commandLine->results
+        = ResultFiles{parser.value(boxes), parser.value(record), options.groundTruth, parser.value(crossings)};
+    commandLine->analysis = options.analysis;
+    commandLine->firstFrame = options.firstFrame;
+    commandLine->lastFrame = options.lastFrame;
+    if (!commandLine->analysis.isEmpty()) {
+        const QString problem = commandLine->analysis.problemOn(frameSizeOf(commandLine->source));
+        if (!problem.isEmpty())
+            return mistake(tr("%1.").arg(problem));
     }
-    if (!methods.band.admitsSomething())
-        return mistake(tr("no object is larger than %1 and smaller than %2 pixels; give a --min-area below "
-                          "--max-area.")
-                           .arg(methods.band.lower)
-                           .arg(methods.band.upper));
-    if (parser.isSet(mask)) {
-        methods.maskView = true;
-        commandLine->methodsGiven = true;
-    }
-    commandLine->results = ResultFiles{parser.value(boxes), parser.value(record)};
     return -1;
 }

@@ -3,6 +3,7 @@
 
 #include "methods.h"
 #include "runresults.h"
+#include "sceneanalysis.h"
 #include "videosource.h"
 
 // What the command line asks for: kestrovix [options] [VIDEO].
@@ -14,6 +15,9 @@ struct CommandLine
     MethodChoice methods;
     bool methodsGiven = false;
     ResultFiles results;
+    SceneAnalysis analysis;  // the counting lines and regions
+    int firstFrame = 1;
+    int lastFrame = 0;  // 0: to the end
 };
 
 // Reads the command line before the window system is touched, so that --help,

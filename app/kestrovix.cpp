@@ -1,9 +1,13 @@
 #include "kestrovix.h"
 
-#include "keywait.h"
+#include "analysischooser.h"
+#include "highguibridge.h"
 #include "methodchooser.h"
+#include "pictureeditor.h"
 #include "resourcedirectory.h"
 #include "resultchooser.h"
+#include "runinwindow.h"
+#include "seekbar.h"
 #include "sourcechooser.h"
 #include "videoinput.h"
 
@@ -26,6 +30,9 @@ Kestrovix::Kestrovix(QWidget *parent)
     , sourceChooser(nullptr)
     , methodChooser(nullptr)
     , resultChooser(nullptr)
+    , analysisChooser(nullptr)
+    , pictureEditor(nullptr)
+    , seekBar(nullptr)
 {
     ui.setupUi(this);
 
@@ -44,10 +51,29 @@ Kestrovix::Kestrovix(QWidget *parent)
     trackingProgress = TrackingProgress(ui.progressBar_2, &trackedFrames);
     sourceStatus = SourceStatus(ui.statusBar);
     sourceStatus.showSource(source.name());
-    sourceChooser = new SourceChooser(ui.menuBar, this);
+    // The menus' dialogs and changes of source wait for any HighGUI call to return.
+    auto outsideHighGui = [](const std::function<void()> &work) { HighGuiBridge::instance().runOutside(work); };
+    sourceChooser = new SourceChooser(ui.menuBar, this, outsideHighGui);
     connect(sourceChooser, &SourceChooser::chosen, this, [this](const VideoSource &chosen) { useSource(chosen); });
-    methodChooser = new MethodChooser(ui.menuBar, ui.statusBar, this);
-    resultChooser = new ResultChooser(ui.menuBar, ui.statusBar, this);
+    methodChooser = new MethodChooser(ui.menuBar, ui.statusBar, this, outsideHighGui);
+    resultChooser = new ResultChooser(ui.menuBar, ui.statusBar, this, outsideHighGui);
+
+    // Lines and regions drawn on the picture, in the frame's pixels. A line counts the
+    // objects it follows: adding one turns identities on.
+    analysisChooser = new AnalysisChooser(ui.menuBar, ui.statusBar, this);
+    analysisChooser->useSource(source);
+    pictureEditor = new PictureEditor(ui.label, [this] { return cv::Size(frameImage.width(), frameImage.height()); });
+    connect(analysisChooser, &AnalysisChooser::drawingAsked, pictureEditor, &PictureEditor::draw);
+    connect(pictureEditor, &PictureEditor::lineDrawn, analysisChooser, &AnalysisChooser::addLine);
+    connect(pictureEditor, &PictureEditor::regionDrawn, analysisChooser, &AnalysisChooser::addRegion);
+    connect(pictureEditor, &PictureEditor::problem, analysisChooser, &AnalysisChooser::report);
+    connect(pictureEditor, &PictureEditor::hint, ui.statusBar, [this](const QString &text) { ui.statusBar->showMessage(text, 8000); });
+    connect(analysisChooser, &AnalysisChooser::lineAdded, methodChooser, &MethodChooser::followIdentities);
+
+    // Under the picture, for a video file: shown only then, so that the window is as it
+    // always was on the bundled clips.
+    seekBar = new SeekBar(ui.centralWidget);
+    ui.verticalLayout->insertWidget(1, seekBar);
     setAcceptDrops(true);
 }
 
@@ -150,8 +176,10 @@ void Kestrovix::useSource(const VideoSource &chosen)
     source = chosen;
     ++sourceGeneration;
     // A run in its selection ends with its window "output".
-    destroyAllWindowsNow();
+    HighGuiBridge::instance().destroyAll();
 
+    analysisChooser->useSource(source);
+    seekBar->showFor(false, 0);
     // A file tells at once what it holds; a stream or a camera is asked when a run opens it.
     if (source.kind != VideoSource::File) {
         sourceChooser->remember(source);
@@ -169,6 +197,7 @@ void Kestrovix::useSource(const VideoSource &chosen)
     }
     sourceChooser->remember(source);
     sourceStatus.showSource(describeSource(source, input.description()));
+    seekBar->showFor(true, input.description().frameCount);
 }
 
 void Kestrovix::useMethods(const MethodChoice &methods)
@@ -181,18 +210,25 @@ void Kestrovix::keepResultsIn(const ResultFiles &files)
     resultChooser->setFiles(files);
 }
 
-std::function<void(const QString &)> Kestrovix::reportResultProblem()
+void Kestrovix::useAnalysis(const SceneAnalysis &analysis)
 {
-    return [this](const QString &problem) { resultChooser->report(problem); };
+    analysisChooser->setFromCommandLine(analysis);
 }
 
-bool Kestrovix::openSource(VideoInput &input, const char *bundledClip, const std::function<bool()> &serve)
+void Kestrovix::useFrameRange(int first, int last)
 {
-    if (!input.open(source, resourcePath(bundledClip), serve)) {
+    firstFrame = first;
+    lastFrame = last;
+}
+
+bool Kestrovix::openSource(VideoInput &input, const char *bundledClip, RunInWindow &run)
+{
+    if (!input.open(source, resourcePath(bundledClip), [&run] { return run.keepWaiting(); })) {
         if (!input.error().isEmpty())
             sourceStatus.showProblem(input.error());
         return false;
     }
+    input.setFrameRange(firstFrame, lastFrame);
     sourceStatus.showSource(describeSource(source, input.description()));
     return true;
 }
@@ -221,7 +257,7 @@ void Kestrovix::dropEvent(QDropEvent *event)
     if (!SourceChooser::droppedSource(event->mimeData(), &dropped))
         return;
     event->acceptProposedAction();
-    runOutsideHighGui([this, dropped] { useSource(dropped); });
+    HighGuiBridge::instance().runOutside([this, dropped] { useSource(dropped); });
 }
 
 void Kestrovix::resizeEvent(QResizeEvent *)

@@ -15,8 +15,13 @@
 #include "ui_kestrovix.h"
 #include "videosource.h"
 
+class AnalysisChooser;
 class MethodChooser;
+class PictureEditor;
 class ResultChooser;
+class SceneAnalysis;
+class SeekBar;
+class RunInWindow;
 class SourceChooser;
 class VideoInput;
 struct MethodChoice;
@@ -43,6 +48,10 @@ public:
     // them: for this start only, not remembered.
     void useMethods(const MethodChoice &methods);
     void keepResultsIn(const ResultFiles &files);
+    // The counting lines and regions, as the command line gives them: for this start only.
+    void useAnalysis(const SceneAnalysis &analysis);
+    // Only frames `first` to `last` of every run (from 1; `last` 0: to the end).
+    void useFrameRange(int first, int last);
 
 public slots:
     void onOpencvpic();
@@ -62,13 +71,9 @@ private:
     // Ends the program at the end of a run during which the window was closed.
     void quitIfClosed();
     // Opens the source for a run, or reports why it cannot be opened.
-    bool openSource(VideoInput &input, const char *bundledClip, const std::function<bool()> &serve);
+    bool openSource(VideoInput &input, const char *bundledClip, RunInWindow &run);
     // Shows what went wrong with the source during a run, or the source again.
     void finishRun(const VideoInput &input, int generation);
-    // Whether a run begun when the source had `generation` should go on.
-    bool runGoesOn(int generation) const { return isVisible() && generation == sourceGeneration; }
-    // Where a run says that a result file cannot be written.
-    std::function<void(const QString &)> reportResultProblem();
 
     Ui_KestrovixClass ui;
     QImage frameImage;
@@ -83,6 +88,14 @@ private:
     SourceStatus sourceStatus;
     MethodChooser *methodChooser;
     ResultChooser *resultChooser;
+    AnalysisChooser *analysisChooser;
+    PictureEditor *pictureEditor;
+    SeekBar *seekBar;
+    int firstFrame = 1;
+    int lastFrame = 0;
+
+    // A run shows its frames here, counts them and reports its problems.
+    friend class RunInWindow;
 };
 
 #endif // KESTROVIX_H

@@ -32,8 +32,11 @@ int main(int argc, char *argv[])
     if (commandLine.methodsGiven)
         w.useMethods(commandLine.methods);
     w.keepResultsIn(commandLine.results);
+    w.useFrameRange(commandLine.firstFrame, commandLine.lastFrame);
     if (commandLine.sourceGiven)
         w.useSource(commandLine.source);
+    if (!commandLine.analysis.isEmpty())
+        w.useAnalysis(commandLine.analysis);
     const int status = a.exec();
     // A stream that never answered may still hold a thread in FFmpeg, which the
     // libraries' static destructors would pull the ground from under.

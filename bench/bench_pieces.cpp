@@ -25,7 +25,7 @@
 #include "backgroundaudio.h"
 #include "benchmedia.h"
 #include "kestrovix.h"
-#include "keywait.h"
+#include "highguibridge.h"
 #include "sleepingthreadpool.h"
 
 #include <QApplication>
@@ -157,7 +157,7 @@ int runOnce(int argc, char *argv[], const std::string &setup, const std::string 
     }
     for (int i = 0; i < 20; ++i) {
         QApplication::processEvents();
-        waitKeyPumping(5);
+        HighGuiBridge::instance().waitKey(5);
     }
     QElapsedTimer clock;
     RepaintClock repaints(&clock);
@@ -174,7 +174,7 @@ int runOnce(int argc, char *argv[], const std::string &setup, const std::string 
             presentPlainly(label, result, setup == "cv-resize");
         else
             window.presentFrame(std::move(result));
-        waitKeyPumping(10);
+        HighGuiBridge::instance().waitKey(10);
     }
     const double wall = clock.nsecsElapsed() / 1e6;
     std::printf("%.3f %.3f", processCpuMs() - cpu, wall);

@@ -21,7 +21,7 @@
 #include "barestep.h"
 #include "benchmedia.h"
 #include "kestrovix.h"
-#include "keywait.h"
+#include "highguibridge.h"
 #include "manualrecognition.h"
 #include "regionselection.h"
 #include "resourcedirectory.h"
@@ -280,7 +280,7 @@ Cost programManualRun(const cv::Rect &selected, int selectionMs)
     Cost start;
     QTimer::singleShot(selectionMs, [&] {
         g_roi = selected;
-        destroyWindowLater("output");
+        HighGuiBridge::instance().destroyLater("output");
         start = {wallMs(), processCpuMs()};
     });
     window().videoplay();
@@ -343,6 +343,34 @@ void BM_RecordingRunVsPlainRun(benchmark::State &state)
     state.counters["plain_ms"] = plain.wall / state.iterations();
 }
 
+// The automatic run following identities against the same run without. At 768 x 576,
+// as the window opens.
+void BM_IdentitiesRunVsPlainRun(benchmark::State &state)
+{
+    const std::string directory = mediaDirectory(0);
+    sizeWindow(false, frameSize(directory + "/bike.avi"));
+    setResourceDirectory(directory);
+    setUpAsTheProgram();
+
+    Cost followed, plain;
+    int turn = 0;
+    for (auto _ : state) {
+        for (int side = 0; side < 2; ++side) {
+            MethodChoice methods;
+            methods.identities = (side + turn) % 2 == 0;
+            window().useMethods(methods);
+            const Cost cost = costOf([] { window().onOpencvpic(); });
+            Cost &total = methods.identities ? followed : plain;
+            total.wall += cost.wall;
+            total.cpu += cost.cpu;
+        }
+        ++turn;
+    }
+    window().useMethods(MethodChoice());
+    state.counters["cpu_vs_plain"] = followed.cpu / plain.cpu;
+    state.counters["wall_vs_plain"] = followed.wall / plain.wall;
+}
+
 // Where one frame of the automatic run goes, as the run does it: per-frame averages in
 // milliseconds of wall time. args: size index, window one-to-one (1) or as it opens (0).
 void BM_AutomaticFrameBreakdown(benchmark::State &state)
@@ -379,7 +407,7 @@ void BM_AutomaticFrameBreakdown(benchmark::State &state)
             repaint += wallMs() - t;
 
             t = wallMs();
-            waitKeyPumping(10);
+            HighGuiBridge::instance().waitKey(10);
             waitLate += wallMs() - t - 10;
             ++frames;
         }
@@ -403,6 +431,7 @@ void sizesAndWindows(benchmark::internal::Benchmark *benchmark)
 BENCHMARK(BM_AutomaticFrameBreakdown)->Apply(sizesAndWindows)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AutomaticRunVsPeer)->Apply(sizesAndWindows)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RecordingRunVsPlainRun)->ArgName("mp4")->DenseRange(0, 1)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_IdentitiesRunVsPlainRun)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ManualRunVsPeer)->ArgName("size")->DenseRange(0, 1)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

@@ -6,7 +6,8 @@
 
 #include <cstdio>
 
-const char *const kBenchSizes[2] = {"768x576", "1280x720"};
+const int kBenchSizeCount = 3;
+const char *const kBenchSizes[kBenchSizeCount] = {"768x576", "1280x720", "1920x1080"};
 
 std::string benchMediaDirectory(int sizeIndex)
 {
@@ -16,7 +17,7 @@ std::string benchMediaDirectory(int sizeIndex)
 
 bool makeBenchMedia()
 {
-    for (int index = 0; index < 2; ++index) {
+    for (int index = 0; index < kBenchSizeCount; ++index) {
         const QString directory = QString::fromStdString(benchMediaDirectory(index));
         if (QFileInfo::exists(directory + "/bike.avi") && QFileInfo::exists(directory + "/video3.mp4"))
             continue;

@@ -22,7 +22,7 @@ if(NOT CMAKE_OBJDUMP)
     find_program(CMAKE_OBJDUMP NAMES x86_64-w64-mingw32-objdump objdump REQUIRED)
 endif()
 install(CODE "
-    set(KX_BINARIES \"$<TARGET_FILE:kestrovix>;$<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>;$<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>\")
+    set(KX_BINARIES \"$<TARGET_FILE:kestrovix>;$<TARGET_FILE:kestrovix-batch>;$<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>;$<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>\")
     set(KX_SEARCH_DIRS \"${runtime_dirs}\")
     set(KX_DESTINATION \"\${CMAKE_INSTALL_PREFIX}\")
     set(KX_OBJDUMP \"${CMAKE_OBJDUMP}\")

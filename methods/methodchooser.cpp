@@ -1,7 +1,7 @@
 #include "methodchooser.h"
 
-#include "keywait.h"
 #include "sizebanddialog.h"
+#include "tracksdialog.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -10,7 +10,8 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
-MethodChooser::MethodChooser(QMenuBar *menuBar, QStatusBar *statusBar, QWidget *window)
+MethodChooser::MethodChooser(QMenuBar *menuBar, QStatusBar *statusBar, QWidget *window,
+                             const std::function<void(const std::function<void()> &)> &outsideHighGui)
     : QObject(window)
     , window(window)
     , current(MethodChoice::stored())
@@ -19,16 +20,16 @@ MethodChooser::MethodChooser(QMenuBar *menuBar, QStatusBar *statusBar, QWidget *
     detectors = addMethods(menu->addMenu(tr("&Detector")), detectorNames(), &MethodChoice::detector);
     trackers = addMethods(menu->addMenu(tr("&Tracker")), trackerNames(), &MethodChoice::tracker);
     QAction *band = menu->addAction(tr("Size &Band…"));
-    // A dialog never opens inside a HighGUI call, where a nested event loop would hang it.
-    connect(band, &QAction::triggered, this, [this] { runOutsideHighGui([this] { chooseSizeBand(); }); });
+    connect(band, &QAction::triggered, this, [this, outsideHighGui] { outsideHighGui([this] { chooseSizeBand(); }); });
     menu->addSeparator();
-    maskView = menu->addAction(tr("Show Foreground &Mask"));
-    maskView->setCheckable(true);
+    identities = addSwitch(menu, tr("Follow &Identities"), &MethodChoice::identities);
+    identities->setShortcut(QKeySequence(tr("Ctrl+I")));
+    QAction *tracks = menu->addAction(tr("Trac&ks…"));
+    connect(tracks, &QAction::triggered, this, [this, outsideHighGui] { outsideHighGui([this] { chooseTracks(); }); });
+    severalTargets = addSwitch(menu, tr("Several &Targets"), &MethodChoice::severalTargets);
+    menu->addSeparator();
+    maskView = addSwitch(menu, tr("Show Foreground &Mask"), &MethodChoice::maskView);
     maskView->setShortcut(QKeySequence(tr("Ctrl+M")));
-    connect(maskView, &QAction::toggled, this, [this](bool on) {
-        if (on != current.maskView)
-            change([on](MethodChoice &choice) { choice.maskView = on; });
-    });
 
     label = new QLabel(statusBar);
     label->setObjectName("methodStatus");
@@ -52,6 +53,24 @@ QActionGroup *MethodChooser::addMethods(QMenu *menu, const QStringList &names, Q
     return group;
 }
 
+QAction *MethodChooser::addSwitch(QMenu *menu, const QString &text, bool MethodChoice::*field)
+{
+    QAction *action = menu->addAction(text);
+    action->setCheckable(true);
+    connect(action, &QAction::toggled, this, [this, field](bool on) {
+        if (on != current.*field)
+            change([on, field](MethodChoice &choice) { choice.*field = on; });
+    });
+    return action;
+}
+
+void MethodChooser::followIdentities()
+{
+    // For as long as the program runs: a line asks for them, not the user.
+    current.identities = true;
+    showChoice();
+}
+
 void MethodChooser::setChoice(const MethodChoice &choice)
 {
     current = choice;
@@ -63,6 +82,13 @@ void MethodChooser::chooseSizeBand()
     SizeBandDialog dialog(current.band, window);
     if (dialog.exec() == QDialog::Accepted)
         change([band = dialog.band()](MethodChoice &choice) { choice.band = band; });
+}
+
+void MethodChooser::chooseTracks()
+{
+    TracksDialog dialog(current.tracks, window);
+    if (dialog.exec() == QDialog::Accepted)
+        change([tracks = dialog.parameters()](MethodChoice &choice) { choice.tracks = tracks; });
 }
 
 void MethodChooser::change(const std::function<void(MethodChoice &)> &edit)
@@ -81,5 +107,7 @@ void MethodChooser::showChoice()
         for (QAction *action : group->actions())
             action->setChecked(action->data() == (group == detectors ? current.detector : current.tracker));
     maskView->setChecked(current.maskView);
+    identities->setChecked(current.identities);
+    severalTargets->setChecked(current.severalTargets);
     label->setText(current.summary());
 }

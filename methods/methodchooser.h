@@ -23,15 +23,22 @@ class MethodChooser : public QObject
     Q_OBJECT
 
 public:
-    MethodChooser(QMenuBar *menuBar, QStatusBar *statusBar, QWidget *window);
+    // `outsideHighGui` runs work that opens a dialog where no HighGUI call is under
+    // way: a nested event loop inside one would hang it.
+    MethodChooser(QMenuBar *menuBar, QStatusBar *statusBar, QWidget *window,
+                  const std::function<void(const std::function<void()> &)> &outsideHighGui);
 
     const MethodChoice &choice() const { return current; }
     // For this start only: shown in the menu, not stored.
     void setChoice(const MethodChoice &choice);
+    // Turns identities on for this start, as a counting line needs them.
+    void followIdentities();
 
 private:
     QActionGroup *addMethods(QMenu *menu, const QStringList &names, QString MethodChoice::*field);
     void chooseSizeBand();
+    void chooseTracks();
+    QAction *addSwitch(QMenu *menu, const QString &text, bool MethodChoice::*field);
     // Takes what the user changed, keeps that part in the settings, and shows it.
     void change(const std::function<void(MethodChoice &)> &edit);
     void showChoice();
@@ -40,6 +47,8 @@ private:
     QActionGroup *detectors;
     QActionGroup *trackers;
     QAction *maskView;
+    QAction *identities;
+    QAction *severalTargets;
     QLabel *label;
     MethodChoice current;
 };

@@ -1,6 +1,6 @@
 #include "methods.h"
 
-#include "automaticrecognition.h"
+#include "mog2model.h"
 
 #include <QCoreApplication>
 #include <QSettings>
@@ -52,6 +52,12 @@ QString displayName(const QString &method)
         if (method == known.name)
             return known.displayName;
     return method;
+}
+
+cv::Ptr<cv::BackgroundSubtractorMOG2> createMovingObjectModel()
+{
+    // OpenCV's MOG2, with the same masks, several pixels at a time.
+    return cv::makePtr<Mog2Model>(500, 16.0, false);
 }
 
 cv::Ptr<cv::BackgroundSubtractor> createDetector(const QString &name)
@@ -116,6 +122,14 @@ MethodChoice MethodChoice::stored()
     if (band.admitsSomething())
         choice.band = band;
     choice.maskView = settings.value("methods/maskView", false).toBool();
+    choice.identities = settings.value("methods/identities", false).toBool();
+    choice.severalTargets = settings.value("methods/severalTargets", false).toBool();
+    TrackParameters tracks;
+    tracks.framesToConfirm = settings.value("tracks/framesToConfirm", tracks.framesToConfirm).toInt();
+    tracks.framesKeptUnmatched = settings.value("tracks/framesKeptUnmatched", tracks.framesKeptUnmatched).toInt();
+    tracks.minimumOverlap = settings.value("tracks/minimumOverlap", tracks.minimumOverlap).toDouble();
+    if (tracks.isValid())
+        choice.tracks = tracks;
     return choice;
 }
 
@@ -127,14 +141,21 @@ void MethodChoice::store() const
     settings.setValue("methods/minArea", band.lower);
     settings.setValue("methods/maxArea", band.upper);
     settings.setValue("methods/maskView", maskView);
+    settings.setValue("methods/identities", identities);
+    settings.setValue("methods/severalTargets", severalTargets);
+    settings.setValue("tracks/framesToConfirm", tracks.framesToConfirm);
+    settings.setValue("tracks/framesKeptUnmatched", tracks.framesKeptUnmatched);
+    settings.setValue("tracks/minimumOverlap", tracks.minimumOverlap);
 }
 
 QString MethodChoice::summary() const
 {
-    return QCoreApplication::translate("MethodChoice", "%1, area %2–%3%4 · %5")
+    return QCoreApplication::translate("MethodChoice", "%1, area %2–%3%4%5 · %6%7")
         .arg(displayName(detector))
         .arg(band.lower)
         .arg(band.upper)
         .arg(maskView ? QCoreApplication::translate("MethodChoice", ", mask") : QString())
-        .arg(displayName(tracker));
+        .arg(identities ? QCoreApplication::translate("MethodChoice", ", identities") : QString())
+        .arg(displayName(tracker))
+        .arg(severalTargets ? QCoreApplication::translate("MethodChoice", ", several targets") : QString());
 }

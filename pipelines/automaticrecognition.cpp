@@ -1,21 +1,126 @@
 #include "automaticrecognition.h"
 
-#include "backgroundaudio.h"
-#include "kestrovix.h"
-#include "keywait.h"
-#include "methodchooser.h"
-#include "resultchooser.h"
+#include "annotations.h"
 #include "videoinput.h"
+
+#include <QCoreApplication>
 
 #include <opencv2/imgproc.hpp>
 
-cv::Ptr<cv::BackgroundSubtractorMOG2> createMovingObjectModel()
+#include <memory>
+
+namespace {
+
+void drawBoxes(cv::Mat &image, const std::vector<cv::Rect> &boxes)
 {
-    return cv::createBackgroundSubtractorMOG2(500, 16.0, false);
+    for (const cv::Rect &box : boxes)
+        cv::rectangle(image, box, cv::Scalar(0, 255, 0), 1, cv::LINE_8, 0);
 }
 
-std::vector<cv::Rect> markMovingObjects(const cv::Mat &frame, cv::BackgroundSubtractor &ptrMOG,
-                                        cv::Mat &foreground, cv::Mat &result, const SizeBand &band)
+} // namespace
+
+bool runAutomaticRecognition(VideoInput &capture, const MethodChoice &methods, const SceneAnalysis &analysis,
+                             const ResultFiles &files, RecognitionSink &sink)
+{
+    RunResults results(files, capture.description().fps, [&sink](const QString &problem) { sink.problem(problem); });
+    bool gaveUpWaiting = false;
+    auto keepWaiting = [&] {
+        gaveUpWaiting = !sink.keepWaiting();
+        return !gaveUpWaiting;
+    };
+    auto finish = [&](bool sourceEnded) {
+        results.finish();
+        if (results.isScored())
+            sink.scored(results.score());
+        return sourceEnded;
+    };
+
+    cv::Mat frame;
+    cv::Mat foreground;
+    // A method or a band chosen during the run applies from the next run.
+    cv::Ptr<cv::BackgroundSubtractor> ptrMOG = createDetector(methods.detector);
+    const SizeBand band = methods.band;
+    std::unique_ptr<IdentityTracker> identities;
+    LineCounter counter;
+    cv::Mat lookAt;  // where the regions let objects be detected
+    int regionsVersion = -1;
+    std::vector<cv::Rect> found;
+    std::vector<IdentifiedObject> objects;
+    // Lines and regions that do not fit the video are said once, and left out.
+    const SceneAnalysis none;
+    const SceneAnalysis *asked = &analysis;
+    const bool pictures = sink.wantsPictures() || !files.video.isEmpty();
+    SinkAnswer answer;
+    for (;;) {
+        // A frame drawn again, after a change of lines or regions while it was on show,
+        // is neither learnt nor counted nor saved a second time.
+        const bool again = answer.action == SinkAnswer::Again;
+        if (!again) {
+            if (!capture.read(frame, keepWaiting))
+                return finish(!gaveUpWaiting && capture.error().isEmpty());
+            if (asked == &analysis && analysis.version() != regionsVersion) {
+                const QString misfit = analysis.problemOn(frame.size());
+                if (!misfit.isEmpty()) {
+                    sink.problem(QCoreApplication::translate("AutomaticRecognition", "The lines and regions are left "
+                                                                                   "out: %1.").arg(misfit));
+                    asked = &none;
+                }
+                lookAt = asked->detectionMask(frame.size());
+                regionsVersion = analysis.version();
+            }
+            found = findMovingObjects(frame, *ptrMOG, foreground, band, lookAt);
+            // Lines count the objects they follow: a line drawn during the run turns identities on.
+            if (!identities && (methods.identities || !asked->lines().empty()))
+                identities = std::make_unique<IdentityTracker>(methods.tracks, capture.description().fps);
+            if (identities) {
+                objects = identities->update(found);
+                for (const Crossing &crossing : counter.update(asked->lines(), objects))
+                    results.crossed(capture.framesRead(), crossing.line + 1, crossing.track, crossing.direction);
+            }
+        }
+
+        RecognisedFrame recognised;
+        recognised.number = capture.framesRead();
+        if (identities) {
+            for (const IdentifiedObject &object : objects) {
+                recognised.boxes.push_back(object.box);
+                recognised.ids.push_back(object.id);
+            }
+        } else {
+            recognised.boxes = found;
+            recognised.ids.assign(found.size(), RunResults::noIdentity);
+        }
+        if (pictures) {
+            if (methods.maskView)
+                cv::cvtColor(foreground, recognised.shown, cv::COLOR_GRAY2BGR);
+            else
+                recognised.shown = frame.clone();
+            if (!asked->isEmpty())
+                drawAnalysis(recognised.shown, *asked, counter.counts());
+            if (identities)
+                drawIdentifiedObjects(recognised.shown, objects);
+            else
+                drawBoxes(recognised.shown, recognised.boxes);
+        }
+        recognised.counts = counter.counts();
+        if (!again)
+            results.frameShown(recognised.number, recognised.shown, recognised.boxes, recognised.ids);
+
+        answer = sink.frameDone(recognised);
+        if (answer.action == SinkAnswer::Stop)
+            return finish(false);
+        if (answer.action == SinkAnswer::Seek && capture.seek(answer.frame)) {
+            // From there, the scene is learnt anew and the objects numbered on.
+            ptrMOG = createDetector(methods.detector);
+            if (identities)
+                identities = std::make_unique<IdentityTracker>(methods.tracks, capture.description().fps);
+            counter.forgetObjects();
+        }
+    }
+}
+
+std::vector<cv::Rect> findMovingObjects(const cv::Mat &frame, cv::BackgroundSubtractor &ptrMOG, cv::Mat &foreground,
+                                        const SizeBand &band, const cv::Mat &lookAt)
 {
     ptrMOG.apply(frame, foreground, 0.03);
     cv::threshold(foreground, foreground, 25, 255, cv::THRESH_BINARY);
@@ -27,11 +132,22 @@ std::vector<cv::Rect> markMovingObjects(const cv::Mat &frame, cv::BackgroundSubt
               cv::morphologyDefaultBorderValue());
     cv::dilate(foreground, foreground, kernel_dilate, cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
                cv::morphologyDefaultBorderValue());
+    // What lies in an ignored region, or outside the watched ones, makes no blob.
+    if (!lookAt.empty())
+        cv::bitwise_and(foreground, lookAt, foreground);
 
-    return boxMiddlingContours(foreground, result, band);
+    return findMiddlingContours(foreground, band);
 }
 
-std::vector<cv::Rect> boxMiddlingContours(const cv::Mat &mask, cv::Mat &result, const SizeBand &band)
+std::vector<cv::Rect> markMovingObjects(const cv::Mat &frame, cv::BackgroundSubtractor &ptrMOG,
+                                        cv::Mat &foreground, cv::Mat &result, const SizeBand &band)
+{
+    const std::vector<cv::Rect> boxes = findMovingObjects(frame, ptrMOG, foreground, band);
+    drawBoxes(result, boxes);
+    return boxes;
+}
+
+std::vector<cv::Rect> findMiddlingContours(const cv::Mat &mask, const SizeBand &band)
 {
     std::vector<std::vector<cv::Point>> contours;
     cv::findContours(mask, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE, cv::Point(0, 0));
@@ -43,12 +159,16 @@ std::vector<cv::Rect> boxMiddlingContours(const cv::Mat &mask, cv::Mat &result, 
         // but box the contour itself.
         cv::convexHull(contours[i], hull, false, true);
         const double area = cv::contourArea(hull, false);
-        if (band.admits(area)) {
-            const cv::Rect rect = cv::boundingRect(contours[i]);
-            cv::rectangle(result, rect, cv::Scalar(0, 255, 0), 1, cv::LINE_8, 0);
-            boxes.push_back(rect);
-        }
+        if (band.admits(area))
+            boxes.push_back(cv::boundingRect(contours[i]));
     }
+    return boxes;
+}
+
+std::vector<cv::Rect> boxMiddlingContours(const cv::Mat &mask, cv::Mat &result, const SizeBand &band)
+{
+    const std::vector<cv::Rect> boxes = findMiddlingContours(mask, band);
+    drawBoxes(result, boxes);
     return boxes;
 }
 
@@ -56,57 +176,17 @@ cv::Mat maskWithBoxes(const cv::Mat &foreground, const std::vector<cv::Rect> &bo
 {
     cv::Mat view;
     cv::cvtColor(foreground, view, cv::COLOR_GRAY2BGR);
-    for (const cv::Rect &box : boxes)
-        cv::rectangle(view, box, cv::Scalar(0, 255, 0), 1, cv::LINE_8, 0);
+    drawBoxes(view, boxes);
     return view;
 }
 
-void Kestrovix::onOpencvpic()
+void drawIdentifiedObjects(cv::Mat &image, const std::vector<IdentifiedObject> &objects)
 {
-    startBackgroundAudioOnce();
-    ui.progressBar_2->setVisible(false);
-
-    // The run ends on a key, when the window closes, or when another source is chosen.
-    const int generation = sourceGeneration;
-    bool stop = false;
-    // Serves the window while a stream or a camera keeps the run waiting.
-    auto serve = [&] {
-        if (waitKeyPumping(2) >= 0)
-            stop = true;
-        return !stop && runGoesOn(generation);
-    };
-
-    VideoInput capture;
-    if (!openSource(capture, "bike.avi", serve)) {
-        quitIfClosed();
-        return;
+    const cv::Scalar green(0, 255, 0);
+    const int thickness = lineThickness(image.size());
+    for (const IdentifiedObject &object : objects) {
+        drawTrail(image, object.trail, green);
+        cv::rectangle(image, object.box, green, thickness, cv::LINE_8, 0);
+        drawNumber(image, object.box, object.id, green);
     }
-
-    const MethodChoice methods = methodChooser->choice();
-    RunResults results(resultChooser->files(), capture.description().fps, reportResultProblem());
-    cv::Mat frame;
-    cv::Mat foreground;
-    cv::Mat result;
-    cv::Ptr<cv::BackgroundSubtractor> ptrMOG = createDetector(methods.detector);
-    while (!stop) {
-        if (!capture.read(frame, serve))
-            break;
-        result = frame.clone();
-        const std::vector<cv::Rect> boxes = markMovingObjects(frame, *ptrMOG, foreground, result, methods.band);
-        // The view can be switched during the run.
-        if (methodChooser->choice().maskView)
-            result = maskWithBoxes(foreground, boxes);
-        results.frameShown(capture.framesRead(), result, boxes, RunResults::noIdentity);
-        // Handed over: the next frame gets a copy of its own.
-        presentFrame(std::move(result));
-        sourceStatus.showFrame(capture.framesRead());
-
-        if (waitKeyPumping(10) >= 0)
-            stop = true;
-        // A window closed mid-run must not go on playing the video unseen.
-        if (!runGoesOn(generation))
-            stop = true;
-    }
-    finishRun(capture, generation);
-    quitIfClosed();
 }

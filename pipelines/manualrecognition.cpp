@@ -1,17 +1,10 @@
 #include "manualrecognition.h"
 
-#include "backgroundaudio.h"
-#include "kestrovix.h"
-#include "keywait.h"
-#include "methodchooser.h"
+#include "annotations.h"
 #include "regionselection.h"
-#include "resultchooser.h"
 #include "videoinput.h"
 
-#include <opencv2/highgui.hpp>
 #include <opencv2/imgproc.hpp>
-
-#include <cstdio>
 
 bool startTracking(cv::Tracker &tracker, const cv::Mat &frame, const cv::Rect &region)
 {
@@ -25,87 +18,83 @@ bool startTracking(cv::Tracker &tracker, const cv::Mat &frame, const cv::Rect &r
     }
 }
 
+bool followObject(cv::Tracker &tracker, const cv::Mat &frame, cv::Rect &region)
+{
+    try {
+        return tracker.update(frame, region);
+    } catch (const cv::Exception &) {
+        return false;
+    }
+}
+
 bool trackAndMark(cv::Tracker &tracker, cv::Mat &frame, cv::Rect &region)
 {
-    bool ok = false;
-    try {
-        ok = tracker.update(frame, region);
-    } catch (const cv::Exception &) {
-        ok = false;
-    }
+    const bool ok = followObject(tracker, frame, region);
     if (ok)
         cv::rectangle(frame, region, cv::Scalar(255, 0, 0), 2, 1, 0);
     return ok;
 }
 
-void Kestrovix::videoplay()
+bool runManualRecognition(VideoInput &capture, const MethodChoice &methods, const ResultFiles &files,
+                          cv::Mat &firstFrame, std::vector<cv::Rect> &regions, RecognitionSink &sink)
 {
-    startBackgroundAudioOnce();
-    ui.progressBar_2->setVisible(true);
-
-    // The run ends on "q", when the window closes, or when another source is chosen.
-    const int generation = sourceGeneration;
-    const bool onBundledClip = source.kind == VideoSource::Bundled;
-    bool quit = false;
-    // Serves the window while a stream or a camera keeps the run waiting.
-    auto serve = [&] {
-        if (waitKeyPumping(2) == 113)  // "q"
-            quit = true;
-        return !quit && runGoesOn(generation);
+    bool gaveUpWaiting = false;
+    auto keepWaiting = [&] {
+        gaveUpWaiting = !sink.keepWaiting();
+        return !gaveUpWaiting;
     };
+    capture.read(firstFrame, keepWaiting);
 
+    // Let the user mark the objects on the first frame.
+    bool goesOn = !gaveUpWaiting;
+    if (!firstFrame.empty())
+        goesOn = sink.selectRegions(firstFrame, regions, methods.severalTargets) && goesOn;
+
+    // The regions were drawn on the first frame; tracking starts on the second.
     cv::Mat frame;
-    VideoInput capture;
-    if (!openSource(capture, "video3.mp4", serve)) {
-        if (!onBundledClip) {
-            quitIfClosed();
-            return;
-        }
-        std::fputs("can not open ...\n", stdout);
-        std::fflush(stdout);
+    if (goesOn)
+        capture.read(frame, keepWaiting);
+    std::vector<cv::Ptr<cv::Tracker>> trackers;
+    std::vector<bool> tracking;
+    for (cv::Rect &region : regions) {
+        if (!frame.empty())
+            region = clipToImage(region, frame.size());  // a region kept from a larger video
+        trackers.push_back(createTracker(methods.tracker));
+        tracking.push_back(startTracking(*trackers.back(), frame, region));
     }
-    capture.read(g_firstFrame, serve);
+    const bool numbered = methods.severalTargets;
 
-    // Let the user mark the object on the first frame.
-    if (!g_firstFrame.empty()) {
-        waitKeyPumping(30);
-        showInWindow("output", g_firstFrame);
-        cv::setMouseCallback("output", onMouse, nullptr);
-        waitKeyPumping(0);
-    }
-
-    // The region was drawn on the first frame; tracking starts on the second.
-    cv::Ptr<cv::Tracker> tracker = createTracker(methodChooser->choice().tracker);
-    if (runGoesOn(generation))
-        capture.read(frame, serve);
-    if (!frame.empty())
-        g_roi = clipToImage(g_roi, frame.size());  // a region kept from a larger video
-    bool tracking = startTracking(*tracker, frame, g_roi);
-
-    trackingProgress.start(onBundledClip, capture.description().frameCount - 2);
-    RunResults results(resultChooser->files(), capture.description().fps, reportResultProblem());
-    bool sourceEnded = false;
-    // A window closed mid-run is hidden: the run ends with it.
-    while (runGoesOn(generation) && !quit) {
-        if (!capture.read(frame, serve)) {
-            sourceEnded = capture.error().isEmpty() && !quit && runGoesOn(generation);
-            break;
+    sink.trackingStarts(capture.framesInRange() - 2);
+    RunResults results(files, capture.description().fps, [&sink](const QString &problem) { sink.problem(problem); });
+    auto finish = [&](bool sourceEnded) {
+        results.finish();
+        if (results.isScored())
+            sink.scored(results.score());
+        return sourceEnded;
+    };
+    while (goesOn && !gaveUpWaiting) {
+        if (!capture.read(frame, keepWaiting))
+            return finish(!gaveUpWaiting && capture.error().isEmpty());
+        RecognisedFrame recognised;
+        recognised.number = capture.framesRead();
+        // Every tracker sees the frame as it came, before any box is drawn on it.
+        std::vector<bool> found(trackers.size());
+        for (size_t i = 0; i < trackers.size(); ++i)
+            found[i] = tracking[i] && followObject(*trackers[i], frame, regions[i]);
+        for (size_t i = 0; i < trackers.size(); ++i) {
+            if (!found[i])
+                continue;
+            const int id = numbered ? static_cast<int>(i) + 1 : RunResults::trackedObject;
+            cv::rectangle(frame, regions[i], cv::Scalar(255, 0, 0), 2, 1, 0);
+            if (numbered)
+                drawNumber(frame, regions[i], id, cv::Scalar(255, 0, 0));
+            recognised.boxes.push_back(regions[i]);
+            recognised.ids.push_back(id);
         }
-        const bool found = tracking && trackAndMark(*tracker, frame, g_roi);
-        results.frameShown(capture.framesRead(), frame, found ? std::vector<cv::Rect>{g_roi} : std::vector<cv::Rect>(),
-                           RunResults::trackedObject);
+        results.frameShown(recognised.number, frame, recognised.boxes, recognised.ids);
         // Handed over: the next frame is decoded into memory of its own.
-        presentFrame(std::move(frame));
-        sourceStatus.showFrame(capture.framesRead());
-
-        if (waitKeyPumping(1) == 113)  // "q"
-            break;
-        trackingProgress.frameTracked();
+        recognised.shown = std::move(frame);
+        goesOn = sink.frameDone(recognised).action != SinkAnswer::Stop;
     }
-    trackingProgress.finish(sourceEnded);
-
-    capture.release();
-    destroyAllWindowsNow();
-    finishRun(capture, generation);
-    quitIfClosed();
+    return finish(false);
 }

@@ -1,6 +1,6 @@
 #include "regionselection.h"
 
-#include "keywait.h"
+#include "annotations.h"
 
 #include <opencv2/highgui.hpp>
 #include <opencv2/imgproc.hpp>
@@ -12,6 +12,9 @@ cv::Rect g_roi(0, 0, 0, 0);
 cv::Point g_dragEnd(0, 0);
 cv::Mat g_firstFrame;
 cv::Point g_dragStart(0, 0);
+HighGuiWindows *g_highGuiWindows = nullptr;
+bool g_severalTargets = false;
+std::vector<cv::Rect> g_targets;
 
 cv::Rect clipToImage(const cv::Rect &region, const cv::Size &size)
 {
@@ -21,6 +24,24 @@ cv::Rect clipToImage(const cv::Rect &region, const cv::Size &size)
     const int bottom = std::clamp(region.y + region.height, top, size.height);
     return cv::Rect(left, top, right - left, bottom - top);
 }
+
+namespace {
+
+// The first frame with the regions released so far.
+cv::Mat firstFrameWithTargets()
+{
+    cv::Mat tmp;
+    g_firstFrame.copyTo(tmp);
+    if (!g_severalTargets)
+        return tmp;
+    for (size_t i = 0; i < g_targets.size(); ++i) {
+        cv::rectangle(tmp, g_targets[i], cv::Scalar(0, 255, 0), 1, cv::LINE_8, 0);
+        drawNumber(tmp, g_targets[i], static_cast<int>(i) + 1, cv::Scalar(0, 255, 0));
+    }
+    return tmp;
+}
+
+} // namespace
 
 void onMouse(int event, int x, int y, int flags, void *)
 {
@@ -32,11 +53,11 @@ void onMouse(int event, int x, int y, int flags, void *)
         if (g_firstFrame.empty())
             return;
         // Redraw from a clean copy, so that only the current rectangle shows.
-        cv::Mat tmp;
-        g_firstFrame.copyTo(tmp);
+        cv::Mat tmp = firstFrameWithTargets();
         g_dragEnd = cv::Point(x, y);
         cv::rectangle(tmp, g_dragStart, g_dragEnd, cv::Scalar(0, 255, 0), 1, cv::LINE_8, 0);
-        showInWindow("output", tmp);
+        if (g_highGuiWindows)
+            g_highGuiWindows->show("output", tmp);
     } else if (event == cv::EVENT_LBUTTONUP) {
         // The rectangle the user saw, whichever way it was dragged.
         g_roi.x = std::min(g_dragStart.x, g_dragEnd.x);
@@ -46,6 +67,13 @@ void onMouse(int event, int x, int y, int flags, void *)
         // A drag may go past the edges of the picture: track what lies inside it.
         if (!g_firstFrame.empty())
             g_roi = clipToImage(g_roi, g_firstFrame.size());
-        destroyWindowLater("output");
+        if (g_severalTargets) {
+            if (!g_roi.empty())
+                g_targets.push_back(g_roi);
+            if (g_highGuiWindows && !g_firstFrame.empty())
+                g_highGuiWindows->show("output", firstFrameWithTargets());
+        } else if (g_highGuiWindows) {
+            g_highGuiWindows->destroyLater("output");
+        }
     }
 }

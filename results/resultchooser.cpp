@@ -1,7 +1,5 @@
 #include "resultchooser.h"
 
-#include "keywait.h"
-
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
@@ -9,12 +7,14 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
 
 #include <cstdio>
 
-ResultChooser::ResultChooser(QMenuBar *menuBar, QStatusBar *statusBar, QWidget *window)
+ResultChooser::ResultChooser(QMenuBar *menuBar, QStatusBar *statusBar, QWidget *window,
+                             const std::function<void(const std::function<void()> &)> &outsideHighGui)
     : QObject(window)
     , window(window)
 {
@@ -25,16 +25,33 @@ ResultChooser::ResultChooser(QMenuBar *menuBar, QStatusBar *statusBar, QWidget *
     recordVideo = menu->addAction(tr("&Record Video…"));
     recordVideo->setCheckable(true);
     recordVideo->setShortcut(QKeySequence(tr("Ctrl+R")));
-    // A dialog never opens inside a HighGUI call, where a nested event loop would hang it.
-    connect(saveBoxes, &QAction::triggered, this, [this] {
-        runOutsideHighGui([this] {
+    connect(saveBoxes, &QAction::triggered, this, [this, outsideHighGui] {
+        outsideHighGui([this] {
             choose(saveBoxes, &chosen.boxes, tr("Save Boxes"), "boxes.csv", tr("Boxes, MOT Challenge layout (*.csv *.txt)"));
         });
     });
-    connect(recordVideo, &QAction::triggered, this, [this] {
-        runOutsideHighGui([this] {
+    connect(recordVideo, &QAction::triggered, this, [this, outsideHighGui] {
+        outsideHighGui([this] {
             choose(recordVideo, &chosen.video, tr("Record Video"), "recording.avi",
                    tr("Motion-JPEG video (*.avi);;MPEG-4 video (*.mp4)"));
+        });
+    });
+    saveCrossings = menu->addAction(tr("Save &Crossings…"));
+    saveCrossings->setCheckable(true);
+    connect(saveCrossings, &QAction::triggered, this, [this, outsideHighGui] {
+        outsideHighGui([this] {
+            choose(saveCrossings, &chosen.crossings, tr("Save Crossings"), "crossings.csv",
+                   tr("Crossings, frame,line,track,direction (*.csv)"));
+        });
+    });
+    menu->addSeparator();
+    scoreAgainst = menu->addAction(tr("&Score Against Ground Truth…"));
+    scoreAgainst->setCheckable(true);
+    connect(scoreAgainst, &QAction::triggered, this, [this, outsideHighGui] {
+        outsideHighGui([this] {
+            groundTruthFromCommandLine = false;
+            choose(scoreAgainst, &chosen.groundTruth, tr("Score Against Ground Truth"), "gt.txt",
+                   tr("Ground truth, MOT Challenge layout (*.txt *.csv);;All files (*)"), true);
         });
     });
 
@@ -48,18 +65,20 @@ ResultChooser::ResultChooser(QMenuBar *menuBar, QStatusBar *statusBar, QWidget *
 void ResultChooser::setFiles(const ResultFiles &files)
 {
     chosen = files;
+    groundTruthFromCommandLine = !files.groundTruth.isEmpty();
     showFiles();
 }
 
 void ResultChooser::choose(QAction *action, QString *path, const QString &title, const QString &suggestedName,
-                           const QString &filter)
+                           const QString &filter, bool existing)
 {
     // Unchecking the entry stops keeping that result, as does cancelling the dialog.
     path->clear();
     if (action->isChecked()) {
         QSettings settings;
         const QDir folder(settings.value("resultsFolder", QDir::homePath()).toString());
-        *path = QFileDialog::getSaveFileName(window, title, folder.filePath(suggestedName), filter);
+        *path = existing ? QFileDialog::getOpenFileName(window, title, folder.path(), filter)
+                         : QFileDialog::getSaveFileName(window, title, folder.filePath(suggestedName), filter);
         if (!path->isEmpty())
             settings.setValue("resultsFolder", QFileInfo(*path).absolutePath());
     }
@@ -70,13 +89,31 @@ void ResultChooser::showFiles()
 {
     saveBoxes->setChecked(!chosen.boxes.isEmpty());
     recordVideo->setChecked(!chosen.video.isEmpty());
+    scoreAgainst->setChecked(!chosen.groundTruth.isEmpty());
+    saveCrossings->setChecked(!chosen.crossings.isEmpty());
     QStringList going;
     if (!chosen.boxes.isEmpty())
         going << tr("boxes to %1").arg(QFileInfo(chosen.boxes).fileName());
     if (!chosen.video.isEmpty())
         going << tr("recording to %1").arg(QFileInfo(chosen.video).fileName());
+    if (!chosen.crossings.isEmpty())
+        going << tr("crossings to %1").arg(QFileInfo(chosen.crossings).fileName());
+    if (!chosen.groundTruth.isEmpty())
+        going << tr("scored against %1").arg(QFileInfo(chosen.groundTruth).fileName());
     label->setText(going.join(", "));
-    label->setToolTip(QStringList{chosen.boxes, chosen.video}.join('\n').trimmed());
+    label->setToolTip(QStringList{chosen.boxes, chosen.video, chosen.crossings, chosen.groundTruth}.join('\n').trimmed());
+}
+
+void ResultChooser::showScore(const MotScore &score)
+{
+    label->setText(score.line());
+    if (groundTruthFromCommandLine)
+        return;
+    auto *box = new QMessageBox(QMessageBox::Information, tr("Score"),
+                                tr("Against %1:\n\n%2").arg(QDir::toNativeSeparators(chosen.groundTruth), score.line()),
+                                QMessageBox::Ok, window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void ResultChooser::report(const QString &problem)

@@ -5,6 +5,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class QAction;
 class QLabel;
 class QMenuBar;
@@ -19,22 +21,32 @@ class ResultChooser : public QObject
     Q_OBJECT
 
 public:
-    ResultChooser(QMenuBar *menuBar, QStatusBar *statusBar, QWidget *window);
+    // `outsideHighGui` runs work that opens a dialog where no HighGUI call is under
+    // way: a nested event loop inside one would hang it.
+    ResultChooser(QMenuBar *menuBar, QStatusBar *statusBar, QWidget *window,
+                  const std::function<void(const std::function<void()> &)> &outsideHighGui);
 
     const ResultFiles &files() const { return chosen; }
     // Files named on the command line.
     void setFiles(const ResultFiles &files);
     // Says why a result file cannot be written.
     void report(const QString &problem);
+    // Shows the score of a run that has ended: in the status bar, and in a dialog
+    // unless the ground truth came from the command line.
+    void showScore(const MotScore &score);
+    bool scoresForTheCommandLine() const { return groundTruthFromCommandLine; }
 
 private:
     void choose(QAction *action, QString *path, const QString &title, const QString &suggestedName,
-                const QString &filter);
+                const QString &filter, bool existing = false);
     void showFiles();
 
     QWidget *window;
     QAction *saveBoxes;
     QAction *recordVideo;
+    QAction *scoreAgainst;
+    QAction *saveCrossings;
+    bool groundTruthFromCommandLine = false;
     QLabel *label;
     ResultFiles chosen;
 };

@@ -15,11 +15,13 @@ KESTROVIX_PACKAGES=(
 
 # The tests serve streams with ffmpeg. They also build the Windows sound code and play
 # it under Wine, recorded by a private PulseAudio server (Wine decodes MP3 through
-# GStreamer).
+# GStreamer). The console program's progress is watched in tmux, and its jobs run on a
+# single-node Slurm with munge, which the test starts itself.
 KESTROVIX_TEST_PACKAGES=(
     ffmpeg
     g++-mingw-w64-x86-64
     wine64 wine gstreamer1.0-plugins-good pulseaudio
+    tmux slurm-wlm munge
 )
 
 # The Windows program: its libraries built from Debian's sources with mingw-w64, the

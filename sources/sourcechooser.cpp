@@ -1,7 +1,5 @@
 #include "sourcechooser.h"
 
-#include "keywait.h"
-
 #include <QAction>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -23,33 +21,35 @@ const int recentCount = 8;
 // Cameras are looked for at these indices when the menu opens; others by "Other Camera…".
 const int camerasListed = 4;
 
-// Connects an action to work that may open a dialog: never from inside a HighGUI call
-// (a shortcut can arrive there), where a nested event loop would hang HighGUI.
-template <typename Work>
-void onTriggered(QAction *action, QObject *context, Work work)
-{
-    QObject::connect(action, &QAction::triggered, context, [work] { runOutsideHighGui(work); });
-}
-
 } // namespace
 
-SourceChooser::SourceChooser(QMenuBar *menuBar, QWidget *window)
+// Connects an action to work that may open a dialog: never from inside a HighGUI call
+// (a shortcut can arrive there).
+template <typename Work>
+void SourceChooser::onTriggered(QAction *action, Work work)
+{
+    connect(action, &QAction::triggered, this, [this, work] { outsideHighGui(work); });
+}
+
+SourceChooser::SourceChooser(QMenuBar *menuBar, QWidget *window,
+                             const std::function<void(const std::function<void()> &)> &outsideHighGui)
     : QObject(window)
     , window(window)
+    , outsideHighGui(outsideHighGui)
 {
     QMenu *file = menuBar->addMenu(tr("&File"));
 
     QAction *open = file->addAction(tr("&Open Video…"));
     open->setShortcut(QKeySequence::Open);
-    onTriggered(open, this, [this] { chooseFile(); });
-    onTriggered(file->addAction(tr("Open &Stream…")), this, [this] { chooseStream(); });
+    onTriggered(open, [this] { chooseFile(); });
+    onTriggered(file->addAction(tr("Open &Stream…")), [this] { chooseStream(); });
 
     cameraMenu = file->addMenu(tr("&Camera"));
     connect(cameraMenu, &QMenu::aboutToShow, this, &SourceChooser::listCameras);
     recentMenu = file->addMenu(tr("Open &Recent"));
     connect(recentMenu, &QMenu::aboutToShow, this, &SourceChooser::listRecentSources);
 
-    onTriggered(file->addAction(tr("&Bundled Clips")), this, [this] { emit chosen(VideoSource::bundled()); });
+    onTriggered(file->addAction(tr("&Bundled Clips")), [this] { emit chosen(VideoSource::bundled()); });
     file->addSeparator();
     QAction *quit = file->addAction(tr("&Quit"));
     quit->setShortcut(QKeySequence::Quit);
@@ -110,13 +110,13 @@ void SourceChooser::listCameras()
         if (!camera.open(index, backend))
             continue;
         camera.release();
-        onTriggered(cameraMenu->addAction(VideoSource::camera(index).name()), this,
+        onTriggered(cameraMenu->addAction(VideoSource::camera(index).name()),
                     [this, index] { emit chosen(VideoSource::camera(index)); });
     }
     if (cameraMenu->isEmpty())
         cameraMenu->addAction(tr("No camera found"))->setEnabled(false);
     cameraMenu->addSeparator();
-    onTriggered(cameraMenu->addAction(tr("Other Camera…")), this, [this] { chooseOtherCamera(); });
+    onTriggered(cameraMenu->addAction(tr("Other Camera…")), [this] { chooseOtherCamera(); });
 }
 
 void SourceChooser::listRecentSources()
@@ -125,7 +125,7 @@ void SourceChooser::listRecentSources()
     for (const QString &setting : recentSources()) {
         const VideoSource source = VideoSource::fromSetting(setting);
         QAction *action = recentMenu->addAction(source.fullName());
-        onTriggered(action, this, [this, source] { emit chosen(source); });
+        onTriggered(action, [this, source] { emit chosen(source); });
     }
     if (recentMenu->isEmpty()) {
         recentMenu->addAction(tr("No recent sources"))->setEnabled(false);

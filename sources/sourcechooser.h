@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
+class QAction;
 class QMenu;
 class QMenuBar;
 class QMimeData;
@@ -19,8 +22,11 @@ class SourceChooser : public QObject
     Q_OBJECT
 
 public:
-    // Builds the menu into `menuBar`; the dialogs open over `window`.
-    SourceChooser(QMenuBar *menuBar, QWidget *window);
+    // Builds the menu into `menuBar`; the dialogs open over `window`. `outsideHighGui`
+    // runs work that opens a dialog or changes the source where no HighGUI call is
+    // under way: a nested event loop inside one would hang it.
+    SourceChooser(QMenuBar *menuBar, QWidget *window,
+                  const std::function<void(const std::function<void()> &)> &outsideHighGui);
 
     // Puts `source` at the top of the recent sources.
     void remember(const VideoSource &source);
@@ -38,8 +44,11 @@ private:
     void chooseOtherCamera();
     void listCameras();
     void listRecentSources();
+    template <typename Work>
+    void onTriggered(QAction *action, Work work);
 
     QWidget *window;
+    std::function<void(const std::function<void()> &)> outsideHighGui;
     QMenu *cameraMenu;
     QMenu *recentMenu;
 };

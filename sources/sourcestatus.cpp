@@ -23,12 +23,15 @@ void SourceStatus::showSource(const QString &text)
     label->setText(description);
 }
 
-void SourceStatus::showFrame(int number, bool last)
+void SourceStatus::showFrame(int number, bool now, const QString &note)
 {
-    if (!last && sinceFrameShown.isValid() && sinceFrameShown.elapsed() < 200)
+    if (!now && sinceFrameShown.isValid() && sinceFrameShown.elapsed() < 200)
         return;
     sinceFrameShown.start();
-    label->setText(QCoreApplication::translate("SourceStatus", "%1 — frame %2").arg(description, QString::number(number)));
+    QString text = QCoreApplication::translate("SourceStatus", "%1 — frame %2").arg(description, QString::number(number));
+    if (!note.isEmpty())
+        text += " — " + note;
+    label->setText(text);
 }
 
 void SourceStatus::showProblem(const QString &message)

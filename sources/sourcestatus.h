@@ -18,8 +18,8 @@ public:
 
     void showSource(const QString &description);
     // During a run a few times a second, not for every frame: the status bar would be
-    // repainted with every frame. `last` shows it at once.
-    void showFrame(int number, bool last = false);
+    // repainted with every frame. `now` shows it at once; `note` says more of it.
+    void showFrame(int number, bool now = false, const QString &note = QString());
     void showProblem(const QString &message);
 
 private:

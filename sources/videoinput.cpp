@@ -7,22 +7,30 @@
 #include <opencv2/videoio.hpp>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
-#include <thread>
 
-struct VideoInput::Worker
+struct VideoInput::Reader
 {
     std::mutex mutex;
-    bool done = true;
+    std::condition_variable changed;
+    std::function<bool(Reader &)> task;  // asked for and not yet begun
+    bool busy = false;                   // a task is asked for or under way
     bool result = false;
-    // Touched by the worker thread only while a task runs, and by the caller only between tasks.
+    bool leaving = false;                // the thread ends when it has nothing more to do
+    // Touched by the reader thread only while a task runs, and by the caller only between tasks.
     cv::VideoCapture capture;
     cv::Mat frame;
 };
 
 namespace {
 
-std::atomic<int> callsRunning{0};
+std::atomic<int> readersRunning{0};
+
+// How often the window is served while the reader thread works: a `serve` that returns
+// at once would otherwise make the wait spin.
+constexpr std::chrono::milliseconds serveInterval(10);
 
 QString tr(const char *text)
 {
@@ -47,48 +55,99 @@ QString fileProblem(const QString &path)
 } // namespace
 
 VideoInput::VideoInput()
-    : worker(std::make_shared<Worker>())
+    : reader(std::make_shared<Reader>())
 {
 }
 
 VideoInput::~VideoInput()
 {
     release();
+    stopReader();
 }
 
-bool VideoInput::runAside(const std::function<bool(Worker &)> &task, const std::function<bool()> &serve,
-                          int limitMilliseconds, bool *result)
+void VideoInput::postToReader(const std::function<bool(Reader &)> &task)
 {
-    const std::shared_ptr<Worker> shared = worker;
-    shared->done = false;
-    ++callsRunning;
-    std::thread([aside = shared, task]() mutable {
-        const bool ok = task(*aside);
-        {
-            const std::lock_guard<std::mutex> lock(aside->mutex);
-            aside->result = ok;
-            aside->done = true;
-        }
-        aside.reset();  // a call given up on closes what it opened, before it counts as done
-        --callsRunning;
-    }).detach();
+    if (!readerThread.joinable()) {
+        ++readersRunning;
+        readerThread = std::thread([shared = reader]() mutable {
+            std::unique_lock<std::mutex> lock(shared->mutex);
+            for (;;) {
+                shared->changed.wait(lock, [&] { return shared->task || shared->leaving; });
+                if (!shared->task)
+                    break;
+                const std::function<bool(Reader &)> next = std::move(shared->task);
+                shared->task = nullptr;
+                lock.unlock();
+                const bool ok = next(*shared);
+                lock.lock();
+                shared->result = ok;
+                shared->busy = false;
+                shared->changed.notify_all();
+            }
+            lock.unlock();
+            shared.reset();  // a thread left to finish alone closes what it opened, before it counts as ended
+            --readersRunning;
+        });
+    }
 
+    const std::lock_guard<std::mutex> lock(reader->mutex);
+    reader->task = task;
+    reader->busy = true;
+    reader->changed.notify_all();
+}
+
+bool VideoInput::waitForReader(const std::function<bool()> &serve, int limitMilliseconds, bool *result)
+{
     QElapsedTimer clock;
     clock.start();
+    std::unique_lock<std::mutex> lock(reader->mutex);
     for (;;) {
-        {
-            const std::lock_guard<std::mutex> lock(shared->mutex);
-            if (shared->done) {
-                *result = shared->result;
-                return true;
-            }
+        if (reader->changed.wait_for(lock, serveInterval, [this] { return !reader->busy; })) {
+            *result = reader->result;
+            return true;
         }
-        if ((limitMilliseconds > 0 && clock.elapsed() >= limitMilliseconds) || !serve()) {
-            // The thread keeps the worker, and with it the capture, until it is done.
-            worker = std::make_shared<Worker>();
+        lock.unlock();
+        const bool goOn = (limitMilliseconds <= 0 || clock.elapsed() < limitMilliseconds) && serve();
+        lock.lock();
+        if (!goOn) {
+            lock.unlock();
+            abandonReader();
             return false;
         }
     }
+}
+
+bool VideoInput::runOnReader(const std::function<bool(Reader &)> &task, const std::function<bool()> &serve,
+                             int limitMilliseconds, bool *result)
+{
+    postToReader(task);
+    return waitForReader(serve, limitMilliseconds, result);
+}
+
+void VideoInput::abandonReader()
+{
+    readingAhead = false;
+    {
+        const std::lock_guard<std::mutex> lock(reader->mutex);
+        reader->leaving = true;
+        reader->changed.notify_all();
+    }
+    // The thread keeps its reader, and with it the capture, until its call is done.
+    if (readerThread.joinable())
+        readerThread.detach();
+    reader = std::make_shared<Reader>();
+}
+
+void VideoInput::stopReader()
+{
+    if (!readerThread.joinable())
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(reader->mutex);
+        reader->leaving = true;
+        reader->changed.notify_all();
+    }
+    readerThread.join();
 }
 
 bool VideoInput::open(const VideoSource &chosen, const std::string &bundledClip, const std::function<bool()> &serve)
@@ -101,8 +160,9 @@ bool VideoInput::open(const VideoSource &chosen, const std::string &bundledClip,
     if (source.kind == VideoSource::Bundled) {
         // FFmpeg alone: for a file it refuses (a cut-off MP4), OpenCV would go on to
         // GStreamer, which can wait for ever on it.
-        worker->capture.open(bundledClip, cv::CAP_FFMPEG);
-        return worker->capture.isOpened();
+        reader->capture.open(bundledClip, cv::CAP_FFMPEG);
+        describedAtOpen = description();
+        return reader->capture.isOpened();
     }
 
     // Both at once: a name may hold "%1" itself.
@@ -117,7 +177,7 @@ bool VideoInput::open(const VideoSource &chosen, const std::string &bundledClip,
     }
 
     const VideoSource what = source;
-    auto openIt = [what](Worker &aside) {
+    auto openIt = [what](Reader &aside) {
         if (what.kind == VideoSource::Camera)
             return aside.capture.open(what.cameraIndex, cv::CAP_ANY);
         // Paths and URLs go to FFmpeg as UTF-8, which it reads on every platform.
@@ -128,16 +188,19 @@ bool VideoInput::open(const VideoSource &chosen, const std::string &bundledClip,
     QElapsedTimer clock;
     clock.start();
     bool opened = false;
-    if (!runAside(openIt, serve, answerMilliseconds, &opened)) {
-        if (clock.elapsed() >= answerMilliseconds)
+    const int limit = source.kind == VideoSource::File && !limitFiles ? 0 : answerMilliseconds;
+    if (!runOnReader(openIt, serve, limit, &opened)) {
+        if (limit > 0 && clock.elapsed() >= limit)
             problem = cannotOpen(noAnswer);
         return false;
     }
-    if (opened)
+    if (opened) {
+        describedAtOpen = description();
         return true;
-    worker->capture.release();
+    }
+    reader->capture.release();
     // FFmpeg's own time-out may come a moment before ours.
-    if (clock.elapsed() >= answerMilliseconds - 1000)
+    if (limit > 0 && clock.elapsed() >= limit - 1000)
         problem = cannotOpen(noAnswer);
     else if (source.kind == VideoSource::Camera)
         problem = cannotOpen(tr("there is no such camera, or it is in use"));
@@ -148,7 +211,45 @@ bool VideoInput::open(const VideoSource &chosen, const std::string &bundledClip,
     return false;
 }
 
+void VideoInput::setFrameRange(int first, int last)
+{
+    firstFrame = std::max(1, first);
+    lastFrame = std::max(0, last);
+}
+
+int VideoInput::framesInRange() const
+{
+    const int count = description().frameCount;
+    const int last = lastFrame > 0 && (count == 0 || lastFrame < count) ? lastFrame : count;
+    return last > 0 ? std::max(0, last - firstFrame + 1) : 0;
+}
+
+bool VideoInput::seek(int frame)
+{
+    finishReadingAhead();
+    if (!canSeek() || !reader->capture.set(cv::CAP_PROP_POS_FRAMES, frame - 1))
+        return false;
+    frames = frame - 1;
+    return true;
+}
+
 bool VideoInput::read(cv::Mat &frame, const std::function<bool()> &serve)
+{
+    if (frames < firstFrame - 1) {
+        if (canSeek())
+            seek(firstFrame);
+        while (frames < firstFrame - 1)
+            if (!readOne(frame, serve))
+                return false;
+    }
+    if (lastFrame > 0 && frames >= lastFrame) {
+        frame.release();
+        return false;
+    }
+    return readOne(frame, serve);
+}
+
+bool VideoInput::readOne(cv::Mat &frame, const std::function<bool()> &serve)
 {
     // No frame is left from before: a run may look at it after a failed read.
     if (!isOpened()) {
@@ -156,21 +257,31 @@ bool VideoInput::read(cv::Mat &frame, const std::function<bool()> &serve)
         return false;
     }
     bool ok = false;
-    if (!source.isLive()) {
-        ok = worker->capture.read(frame);
+    if (!source.isLive() && !readAhead) {
+        ok = reader->capture.read(frame);
     } else {
-        // A live source never ends by itself: a failed read means it has stopped.
-        auto readIt = [](Worker &aside) { return aside.capture.read(aside.frame); };
-        if (!runAside(readIt, serve, 0, &ok)) {
+        // The reader decodes into the caller's last frame, which is handed over as it is
+        // (a read on the caller's thread would decode into it too); read ahead, it goes
+        // on to the next frame at once.
+        auto readIt = [](Reader &aside) { return aside.capture.read(aside.frame); };
+        if (!readingAhead)
+            postToReader(readIt);
+        readingAhead = false;
+        if (!waitForReader(serve, 0, &ok)) {
             frame.release();
             return false;
         }
-        if (ok)
-            worker->frame.copyTo(frame);
-        else
+        cv::swap(frame, reader->frame);
+        if (ok && readAhead && (lastFrame == 0 || frames + 1 < lastFrame)) {
+            postToReader(readIt);
+            readingAhead = true;
+        }
+        if (!ok) {
             frame.release();
-        if (!ok)
-            problem = tr("%1 stopped sending frames.").arg(source.fullName());
+            // A live source never ends by itself: a failed read means it has stopped.
+            if (source.isLive())
+                problem = tr("%1 stopped sending frames.").arg(source.fullName());
+        }
     }
     if (ok)
         ++frames;
@@ -179,29 +290,44 @@ bool VideoInput::read(cv::Mat &frame, const std::function<bool()> &serve)
     return ok;
 }
 
+void VideoInput::finishReadingAhead()
+{
+    if (!readingAhead)
+        return;
+    bool ok = false;
+    waitForReader([] { return true; }, 0, &ok);
+    readingAhead = false;
+}
+
 void VideoInput::release()
 {
-    const std::lock_guard<std::mutex> lock(worker->mutex);
-    if (worker->done)
-        worker->capture.release();
+    finishReadingAhead();
+    const std::lock_guard<std::mutex> lock(reader->mutex);
+    if (!reader->busy)
+        reader->capture.release();
 }
 
 bool VideoInput::anyCallStillRunning()
 {
-    return callsRunning > 0;
+    return readersRunning > 0;
 }
 
 bool VideoInput::isOpened() const
 {
-    return worker->done && worker->capture.isOpened();
+    if (readingAhead)
+        return true;
+    const std::lock_guard<std::mutex> lock(reader->mutex);
+    return !reader->busy && reader->capture.isOpened();
 }
 
 VideoInput::Description VideoInput::description() const
 {
+    if (readingAhead)
+        return describedAtOpen;
     Description description;
     if (!isOpened())
         return description;
-    cv::VideoCapture &capture = worker->capture;
+    cv::VideoCapture &capture = reader->capture;
     description.width = static_cast<int>(capture.get(cv::CAP_PROP_FRAME_WIDTH));
     description.height = static_cast<int>(capture.get(cv::CAP_PROP_FRAME_HEIGHT));
     const double fps = capture.get(cv::CAP_PROP_FPS);

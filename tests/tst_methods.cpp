@@ -13,6 +13,8 @@
 #include "sizebanddialog.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSettings>
@@ -73,8 +75,9 @@ void MethodsTest::run(Kestrovix &w, bool manual, const QString &clip, const Meth
     QFile::remove(scratch.filePath("boxes.csv"));
     w.useSource(VideoSource::fromArgument(clip));
     w.useMethods(methods);
-    w.keepResultsIn(files.boxes.isEmpty() && files.video.isEmpty() ? ResultFiles{scratch.filePath("boxes.csv"), {}}
-                                                                  : files);
+    w.keepResultsIn(files.boxes.isEmpty() && files.video.isEmpty() && files.groundTruth.isEmpty()
+                        ? ResultFiles{scratch.filePath("boxes.csv"), {}}
+                        : files);
     QTimer poll;
     if (stopAtFirstRow) {
         connect(&poll, &QTimer::timeout, &w, [&] {
@@ -140,18 +143,8 @@ void MethodsTest::everyMethodRunsDrawsAndSavesRowsOfTheRightShape()
 void MethodsTest::trackerRowsAreThoseOfAPlainKcfLoop()
 {
     const std::vector<cv::Mat> frames = media::readAllFrames(street);
-    QStringList expected;
-    cv::Ptr<cv::Tracker> kcf = cv::TrackerKCF::create();
-    cv::Rect region = media::readVideo3Truth().at(0);
-    kcf->init(frames[1], region);
-    for (size_t i = 2; i < frames.size(); ++i)
-        if (kcf->update(frames[i], region))
-            expected << QString("%1,1,%2,%3,%4,%5,1,-1,-1,-1")
-                            .arg(i + 1)
-                            .arg(region.x)
-                            .arg(region.y)
-                            .arg(region.width)
-                            .arg(region.height);
+    const QStringList expected
+        = media::plainTrackerRows(frames, *cv::TrackerKCF::create(), media::readVideo3Truth().at(0));
 
     MethodChoice methods;
     methods.tracker = "kcf";
@@ -175,6 +168,16 @@ void MethodsTest::windowChoicesAreRememberedAndCommandLineOnesAreNot()
             if (action->data() == "medianflow")
                 action->trigger();
         QCOMPARE(labelText(w, "methodStatus"), QString::fromUtf8("KNN, area 500–1000 · MedianFlow"));
+        // Identities, and how they are followed, from the Recognition menu.
+        QTimer::singleShot(300, [] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            dialog->findChild<QSpinBox *>("framesToConfirm")->setValue(5);
+            dialog->accept();
+        });
+        for (QAction *action : w.findChildren<QAction *>())
+            if (action->text() == "Follow &Identities" || action->text() == "Trac&ks…")
+                action->trigger();
+        QVERIFY(labelText(w, "methodStatus").contains("identities"));
 
         // The size band dialog refuses a band that admits nothing, and says why.
         SizeBandDialog dialog(SizeBand{}, &w);
@@ -194,32 +197,41 @@ void MethodsTest::windowChoicesAreRememberedAndCommandLineOnesAreNot()
     const MethodChoice stored = MethodChoice::stored();
     QCOMPARE(stored.detector, "mog2");
     QCOMPARE(stored.tracker, "medianflow");
+    QVERIFY(stored.identities);
+    QCOMPARE(stored.tracks.framesToConfirm, 5);
     QSettings().remove("methods");
+    QSettings().remove("tracks");
 }
 
 void MethodsTest::unwritableFileIsNamedAndTheRunGoesOn_data()
 {
     QTest::addColumn<QString>("boxes");
     QTest::addColumn<QString>("video");
+    QTest::addColumn<QString>("truth");
     QTest::addColumn<QString>("why");
     const QString missing = scratch.filePath("no such folder") + "/out";
-    QTest::newRow("boxes, missing folder") << missing + ".csv" << "" << "No such file or directory";
-    QTest::newRow("boxes, full disk") << "/dev/full" << "" << "No space left on device";
-    QTest::newRow("video, missing folder") << "" << missing + ".avi" << "No such file or directory";
-    QTest::newRow("video, unknown format") << "" << scratch.filePath("out.mkv") << "must end in .avi";
+    QTest::newRow("boxes, missing folder") << missing + ".csv" << "" << "" << "No such file or directory";
+    QTest::newRow("boxes, full disk") << "/dev/full" << "" << "" << "No space left on device";
+    QTest::newRow("video, missing folder") << "" << missing + ".avi" << "" << "No such file or directory";
+    QTest::newRow("video, unknown format") << "" << scratch.filePath("out.mkv") << "" << "must end in .avi";
+    QFile truth(scratch.filePath("bad gt.txt"));
+    QVERIFY(truth.open(QIODevice::WriteOnly));
+    truth.write("1,1,10,10,20,40,1,1,1\n2,1,ten,10,20,40,1,1,1\n");
+    QTest::newRow("ground truth, a bad line") << "" << "" << truth.fileName() << "line 2 is not a row";
 }
 
 void MethodsTest::unwritableFileIsNamedAndTheRunGoesOn()
 {
     QFETCH(QString, boxes);
     QFETCH(QString, video);
+    QFETCH(QString, truth);
     QFETCH(QString, why);
     Kestrovix w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const QString said = QString::fromUtf8(
-        program::standardErrorOf([&] { run(w, false, bike, MethodChoice(), false, ResultFiles{boxes, video}); }));
-    const QString path = boxes.isEmpty() ? video : boxes;
+        program::standardErrorOf([&] { run(w, false, bike, MethodChoice(), false, ResultFiles{boxes, video, truth}); }));
+    const QString path = !boxes.isEmpty() ? boxes : !video.isEmpty() ? video : truth;
     QVERIFY2(said.contains(path) && said.contains(why), qPrintable(said));
     QVERIFY(labelText(w, "resultStatus").contains(path));
     QVERIFY2(labelText(w, "sourceStatus").endsWith("frame 240"), qPrintable(labelText(w, "sourceStatus")));

@@ -1,7 +1,7 @@
 // Marking the object on the first frame: press, drag, release, in the window "output".
 
 #include "desktop.h"
-#include "keywait.h"
+#include "highguibridge.h"
 #include "media.h"
 #include "regionselection.h"
 
@@ -12,6 +12,8 @@
 #include <opencv2/highgui.hpp>
 
 namespace {
+
+HighGuiBridge &highGui() { return HighGuiBridge::instance(); }
 
 void press(int x, int y) { onMouse(cv::EVENT_LBUTTONDOWN, x, y, cv::EVENT_FLAG_LBUTTON, nullptr); }
 void dragTo(int x, int y) { onMouse(cv::EVENT_MOUSEMOVE, x, y, cv::EVENT_FLAG_LBUTTON, nullptr); }
@@ -57,6 +59,7 @@ private:
 
 void RegionSelectionTest::initTestCase()
 {
+    highGui();  // the callback shows "output" through the bridge
     // The waits serve HighGUI only while the program has a window of its own open.
     mainWindow.show();
     QVERIFY(QTest::qWaitForWindowExposed(&mainWindow));
@@ -69,7 +72,7 @@ void RegionSelectionTest::init()
 
 void RegionSelectionTest::cleanup()
 {
-    destroyAllWindowsNow();
+    highGui().destroyAll();
 }
 
 void RegionSelectionTest::dragDownAndRightSelectsTheRectangle()
@@ -128,9 +131,9 @@ void RegionSelectionTest::otherButtonsAndPlainMovesAreIgnored()
 void RegionSelectionTest::realDragShowsOneRectangleAndReleaseClosesTheWindow()
 {
     cv::randu(g_firstFrame, cv::Scalar::all(0), cv::Scalar::all(200));  // no pure green in it
-    showInWindow("output", g_firstFrame);
+    highGui().show("output", g_firstFrame);
     cv::setMouseCallback("output", onMouse, nullptr);
-    waitKeyPumping(300);
+    highGui().waitKey(300);
     const unsigned long window = desktop::waitForWindow("^output$", 5000);
     QVERIFY(window);
 
@@ -141,7 +144,7 @@ void RegionSelectionTest::realDragShowsOneRectangleAndReleaseClosesTheWindow()
     for (const QPoint &point : {QPoint(200, 150), QPoint(150, 120), QPoint(100, 90)}) {
         QVERIFY(desktop::xdotool({"mousemove", QString::number(origin.x() + point.x()),
                                   QString::number(origin.y() + point.y()), "sleep", "0.05"}));
-        waitKeyPumping(100);
+        highGui().waitKey(100);
     }
 
     // Only the rectangle from the press to the last position: 41 x 41 pixels around.
@@ -150,16 +153,16 @@ void RegionSelectionTest::realDragShowsOneRectangleAndReleaseClosesTheWindow()
 
     QVERIFY(desktop::xdotool({"mouseup", "1"}));
     for (int i = 0; i < 20 && !desktop::findWindows("^output$").isEmpty(); ++i)
-        waitKeyPumping(50);
+        highGui().waitKey(50);
     QVERIFY(desktop::findWindows("^output$").isEmpty());
     QCOMPARE(g_roi, cv::Rect(60, 50, 40, 40));
 }
 
 QPoint RegionSelectionTest::showOutput()
 {
-    showInWindow("output", g_firstFrame);
+    highGui().show("output", g_firstFrame);
     cv::setMouseCallback("output", onMouse, nullptr);
-    waitKeyPumping(300);
+    highGui().waitKey(300);
     const unsigned long window = desktop::waitForWindow("^output$", 5000);
     const cv::Rect image = cv::getWindowImageRect("output");
     return desktop::windowGeometry(window).topLeft() + QPoint(image.x, image.y);
@@ -170,7 +173,7 @@ void RegionSelectionTest::moveInImage(const QPoint &origin, const QPoint &point)
     const QPoint screen = origin + point;
     desktop::xdotool({"mousemove", QString::number(std::max(0, screen.x())), QString::number(std::max(0, screen.y())),
                       "sleep", "0.05"});
-    waitKeyPumping(60);
+    highGui().waitKey(60);
 }
 
 void RegionSelectionTest::dragsPastTheEdgesAreClippedToThePicture_data()
@@ -197,7 +200,7 @@ void RegionSelectionTest::dragsPastTheEdgesAreClippedToThePicture()
     moveInImage(origin, to);
     QVERIFY(desktop::xdotool({"mouseup", "1"}));
     for (int i = 0; i < 20 && !desktop::findWindows("^output$").isEmpty(); ++i)
-        waitKeyPumping(50);
+        highGui().waitKey(50);
 
     QVERIFY(desktop::findWindows("^output$").isEmpty());
     QCOMPARE(g_roi, cv::Rect(expected.x(), expected.y(), expected.width(), expected.height()));
@@ -211,7 +214,7 @@ void RegionSelectionTest::rightButtonDragIsIgnored()
     QVERIFY(desktop::xdotool({"mousedown", "3"}));
     moveInImage(origin, QPoint(120, 100));
     QVERIFY(desktop::xdotool({"mouseup", "3"}));
-    waitKeyPumping(200);
+    highGui().waitKey(200);
 
     QCOMPARE(g_roi, cv::Rect(1, 2, 3, 4));
     QVERIFY(!desktop::findWindows("^output$").isEmpty());
@@ -228,12 +231,12 @@ void RegionSelectionTest::closingOutputInTheMiddleOfADrag()
 
     QVERIFY(desktop::requestClose(window));
     for (int i = 0; i < 20 && !desktop::findWindows("^output$").isEmpty(); ++i)
-        waitKeyPumping(50);
+        highGui().waitKey(50);
     QVERIFY(desktop::findWindows("^output$").isEmpty());
-    QCOMPARE(waitKeyPumping(0), -1);  // nothing left to wait for
+    QCOMPARE(highGui().waitKey(0), -1);  // nothing left to wait for
 
     QVERIFY(desktop::xdotool({"mouseup", "1"}));
-    waitKeyPumping(100);
+    highGui().waitKey(100);
     QCOMPARE(g_roi, cv::Rect(5, 6, 7, 8));  // no release reached the callback
 }
 
@@ -271,8 +274,8 @@ void RegionSelectionTest::clicksQueuedWhileOutputIsOpenAllArrive()
     QElapsedTimer clock;
     clock.start();
     while (leftClicks + rightClicks < 40 && clock.elapsed() < 8000)
-        waitKeyPumping(1);
-    waitKeyPumping(100);
+        highGui().waitKey(1);
+    highGui().waitKey(100);
     QCOMPARE(leftClicks, 20);
     QCOMPARE(rightClicks, 20);
     QVERIFY(!left.isDown() && !right.isDown());

@@ -1,8 +1,8 @@
 // Prints where the main window's widgets lie inside the window, frame included, as
-// this platform's style and fonts lay them out: one line per widget and progress-bar
-// state,
+// this platform's style and fonts lay them out: one line per widget and state of the
+// bars under the picture,
 //
-//   <object name> <bar shown: 0 or 1> <x> <y> <width> <height>
+//   <object name> <progress bar shown: 1; seek bar shown: 2; neither: 0> <x> <y> <width> <height>
 //
 // The end-to-end tests read it to find their way around a program they drive from
 // outside when it runs where they cannot look inside it: the Windows program under Wine.
@@ -43,20 +43,20 @@ QPoint clientOffset(QWidget &window)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    for (const bool barShown : {false, true}) {
+    for (const int state : {0, 1, 2}) {
         Kestrovix probe;
         probe.setWindowTitle("layout probe");
-        probe.findChild<QProgressBar *>("progressBar_2")->setVisible(barShown);
+        probe.findChild<QProgressBar *>("progressBar_2")->setVisible(state == 1);
+        probe.findChild<QWidget *>("seekBar")->setVisible(state == 2);
         probe.show();
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < 500)
             QApplication::processEvents(QEventLoop::AllEvents, 50);
-        for (const char *name : {"label", "pushButton", "progressBar_2", "pushButton_2"}) {
+        for (const char *name : {"label", "pushButton", "progressBar_2", "pushButton_2", "seekBar"}) {
             const auto *widget = probe.findChild<QWidget *>(name);
             const QPoint where = widget->mapTo(&probe, QPoint(0, 0)) + clientOffset(probe);
-            std::printf("%s %d %d %d %d %d\n", name, barShown ? 1 : 0, where.x(), where.y(), widget->width(),
-                        widget->height());
+            std::printf("%s %d %d %d %d %d\n", name, state, where.x(), where.y(), widget->width(), widget->height());
         }
     }
     std::fflush(stdout);

@@ -8,7 +8,7 @@
 // at the start).
 
 #include "kestrovix.h"
-#include "keywait.h"
+#include "highguibridge.h"
 #include "regionselection.h"
 
 #include <QApplication>
@@ -56,7 +56,7 @@ int main(int argc, char *argv[])
 
     g_roi = cv::Rect(142, 138, 36, 36);
     for (int i = 1; i <= manualRuns; ++i) {
-        QTimer::singleShot(400, [] { destroyWindowLater("output"); });
+        QTimer::singleShot(400, [] { HighGuiBridge::instance().destroyLater("output"); });
         w.videoplay();
         const double now = residentMegabytes();
         if (i == 1)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package, installs it on this machine with apt-get, and checks
-# that the installed program starts and both buttons work, using the end-to-end
-# tests against /usr/bin/kestrovix. Removes the package again at the end, and puts
+# that the installed programs start and work, using the end-to-end tests against
+# /usr/bin/kestrovix and /usr/bin/kestrovix-batch. Removes the package again at the end, and puts
 # back a kestrovix that was installed before, as it was.
 #
 #   tests/package/check-package.sh <build-dir-with-tests>
@@ -13,7 +13,7 @@ package_build=$root/build-package
 
 cmake -S "$root" -B "$package_build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DKESTROVIX_FOR_INSTALL=ON -DBUILD_TESTING=OFF
-cmake --build "$package_build" -j "$(nproc)" --target kestrovix
+cmake --build "$package_build" -j "$(nproc)" --target kestrovix kestrovix-batch
 (cd "$package_build" && rm -f kestrovix_*.deb && cpack -G DEB)
 deb=$(ls "$package_build"/kestrovix_*.deb)
 
@@ -51,15 +51,16 @@ cleanup() {
 trap cleanup EXIT
 apt_get install -y -qq "$deb"
 
-for file in /usr/bin/kestrovix /usr/share/kestrovix/bike.avi /usr/share/kestrovix/video3.mp4 \
+for file in /usr/bin/kestrovix /usr/bin/kestrovix-batch /usr/share/kestrovix/bike.avi /usr/share/kestrovix/video3.mp4 \
             /usr/share/kestrovix/background.MP3 /usr/share/applications/kestrovix.desktop \
             /usr/share/icons/hicolor/scalable/apps/kestrovix.svg; do
     [ -e "$file" ] || { echo "missing after install: $file" >&2; exit 1; }
 done
 desktop-file-validate /usr/share/applications/kestrovix.desktop
 
-export KESTROVIX_PROGRAM_UNDER_TEST=/usr/bin/kestrovix
+export KESTROVIX_PROGRAM_UNDER_TEST=/usr/bin/kestrovix KESTROVIX_BATCH_UNDER_TEST=/usr/bin/kestrovix-batch
 export QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy
 run_in_desktop_session "$tests_build/tests/tst_backgroundaudio" soundStartsOnTheFirstClickAndTheProgramEndsWhenClosed
 run_in_desktop_session "$tests_build/tests/tst_endtoend"
+run_in_desktop_session "$tests_build/tests/tst_batch"
 echo "The package installs, and the installed program starts and works."

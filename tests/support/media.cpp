@@ -166,4 +166,15 @@ QStringList plainDetectorRows(const std::vector<cv::Mat> &frames, cv::Background
     return rows;
 }
 
+QStringList plainTrackerRows(const std::vector<cv::Mat> &frames, cv::Tracker &tracker, cv::Rect region)
+{
+    QStringList rows;
+    tracker.init(frames.at(1), region);
+    for (size_t i = 2; i < frames.size(); ++i)
+        if (tracker.update(frames[i], region))
+            rows << QString("%1,1,%2,%3,%4,%5,1,-1,-1,-1").arg(i + 1).arg(region.x).arg(region.y).arg(region.width)
+                        .arg(region.height);
+    return rows;
+}
+
 } // namespace media

@@ -10,6 +10,7 @@
 
 #include <opencv2/core.hpp>
 #include <opencv2/video/background_segm.hpp>
+#include <opencv2/video/tracking.hpp>
 
 #include <string>
 #include <vector>
@@ -68,6 +69,10 @@ QStringList fileLines(const QString &path);
 // `lower` and `upper`.
 QStringList plainDetectorRows(const std::vector<cv::Mat> &frames, cv::BackgroundSubtractor &model, int lower,
                               int upper);
+
+// The rows the manual recognition should save for `frames` with `tracker`, the object
+// drawn at `region` on the first frame: the plain OpenCV calls from the second frame on.
+QStringList plainTrackerRows(const std::vector<cv::Mat> &frames, cv::Tracker &tracker, cv::Rect region);
 
 } // namespace media
 

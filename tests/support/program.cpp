@@ -18,16 +18,13 @@
 
 namespace program {
 
-bool start(QProcess &process, const QStringList &environment, const QStringList &arguments, bool keepErrors)
+namespace {
+
+// As from a terminal or a desktop: every signal at its default action and none
+// blocked. (A background job of a non-interactive shell ignores SIGINT and SIGQUIT,
+// and children inherit that.)
+void startAsFromATerminal(QProcess &process, const QString &path, const QStringList &arguments)
 {
-    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-    for (const QString &variable : environment)
-        variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
-    process.setProcessEnvironment(variables);
-    process.setProcessChannelMode(keepErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
-    // As from a terminal or a desktop: every signal at its default action and none
-    // blocked. (A background job of a non-interactive shell ignores SIGINT and SIGQUIT,
-    // and children inherit that.)
     process.setChildProcessModifier([] {
         for (int signalNumber : {SIGHUP, SIGINT, SIGQUIT, SIGTERM})
             std::signal(signalNumber, SIG_DFL);
@@ -35,10 +32,42 @@ bool start(QProcess &process, const QStringList &environment, const QStringList 
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
     });
-    // The package check points the tests at the installed program instead of the built one.
-    const QString path = qEnvironmentVariable("KESTROVIX_PROGRAM_UNDER_TEST", KESTROVIX_PROGRAM);
     process.start(path, arguments);
+}
+
+} // namespace
+
+bool start(QProcess &process, const QStringList &environment, const QStringList &arguments, bool keepErrors)
+{
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const QString &variable : environment)
+        variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
+    process.setProcessEnvironment(variables);
+    process.setProcessChannelMode(keepErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
+    // The package check points the tests at the installed program instead of the built one.
+    startAsFromATerminal(process, qEnvironmentVariable("KESTROVIX_PROGRAM_UNDER_TEST", KESTROVIX_PROGRAM), arguments);
     return process.waitForStarted();
+}
+
+bool startBatch(QProcess &process, const QStringList &arguments)
+{
+    startAsFromATerminal(process, qEnvironmentVariable("KESTROVIX_BATCH_UNDER_TEST", KESTROVIX_BATCH), arguments);
+    return process.waitForStarted();
+}
+
+int runBatch(const QStringList &arguments, QByteArray *errors, int milliseconds)
+{
+    QProcess batch;
+    if (!startBatch(batch, arguments))
+        return -1;
+    if (!batch.waitForFinished(milliseconds)) {
+        batch.kill();
+        batch.waitForFinished();
+        return -1;
+    }
+    if (errors)
+        *errors = batch.readAllStandardError();
+    return batch.exitStatus() == QProcess::NormalExit ? batch.exitCode() : -1;
 }
 
 bool underWine()
@@ -126,16 +155,18 @@ static const QHash<QString, QRect> &probedLayout()
     return layout;
 }
 
-QRect widgetRect(const char *objectName, bool progressBarShown)
+QRect widgetRect(const char *objectName, bool progressBarShown, bool seekBarShown)
 {
+    const int state = seekBarShown ? 2 : progressBarShown ? 1 : 0;
     if (!qEnvironmentVariableIsEmpty("KESTROVIX_LAYOUT_PROBE"))
-        return probedLayout().value(QString("%1 %2").arg(objectName).arg(progressBarShown ? 1 : 0));
+        return probedLayout().value(QString("%1 %2").arg(objectName).arg(state));
 
     Kestrovix probe;
     // Its own title, so that a search for the program's window never finds it
     // (its native window may outlive it briefly, until the display connection is flushed).
     probe.setWindowTitle("layout probe");
-    probe.findChild<QProgressBar *>("progressBar_2")->setVisible(progressBarShown);
+    probe.findChild<QProgressBar *>("progressBar_2")->setVisible(state == 1);
+    probe.findChild<QWidget *>("seekBar")->setVisible(state == 2);
     probe.show();
     if (!QTest::qWaitForWindowExposed(&probe))
         return QRect();

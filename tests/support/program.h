@@ -22,6 +22,13 @@ namespace program {
 bool start(QProcess &process, const QStringList &environment = {}, const QStringList &arguments = {},
            bool keepErrors = false);
 
+// Starts the console program, kestrovix-batch, as start() starts the window's: the
+// installed one, or the Windows one under Wine, where KESTROVIX_BATCH_UNDER_TEST names it.
+bool startBatch(QProcess &process, const QStringList &arguments);
+// The same, waiting for it to end (within `milliseconds`); its standard error is kept
+// in `errors`. Returns its exit status, or -1 when it did not end.
+int runBatch(const QStringList &arguments, QByteArray *errors = nullptr, int milliseconds = 60000);
+
 // True when the program under test is the Windows program, run under Wine
 // (KESTROVIX_PROGRAM_UNDER_WINE is set).
 bool underWine();
@@ -53,7 +60,9 @@ private:
 // progress bar shown or hidden (the row of buttons shares its space with the bar):
 // from a window of this process, or, where KESTROVIX_LAYOUT_PROBE names a layout
 // probe of the program under test (tools/layoutprobe), from what that prints.
-QRect widgetRect(const char *objectName, bool progressBarShown);
+// With `seekBarShown`, the progress bar hidden and the slider under the picture shown,
+// as on a video file before its manual run.
+QRect widgetRect(const char *objectName, bool progressBarShown, bool seekBarShown = false);
 
 // A point inside a button of the row, in window coordinates, that stays on the button
 // whether the progress bar is shown or not.

@@ -44,7 +44,7 @@ program_dir="$WINEPREFIX/drive_c/Program Files/Kestrovix"
 echo "-- Silent install"
 wine_install "$installer" \
     || { echo "FAIL the silent install ended with status $?" >&2; failed=1; }
-for file in kestrovix.exe Uninstall.exe resources/bike.avi resources/video3.mp4 resources/background.MP3 \
+for file in kestrovix.exe kestrovix-batch.exe Uninstall.exe resources/bike.avi resources/video3.mp4 resources/background.MP3 \
             Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll \
             libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll zlib1.dll; do
     check "installed: $file" '[ -f "$program_dir/$file" ]'
@@ -76,13 +76,32 @@ cp "$probe" "$program_dir/layoutprobe.exe"
 timeout 120 wine 'C:\Program Files\Kestrovix\layoutprobe.exe' 2>/dev/null
 rm -f "$program_dir/layoutprobe.exe"
 EOF
-chmod +x "$launcher" "$layout_probe"
+batch_launcher=$session_dir/kestrovix-batch
+cat > "$batch_launcher" <<'EOF'
+#!/bin/sh
+cd "$HOME"
+exec wine 'C:\Program Files\Kestrovix\kestrovix-batch.exe' "$@"
+EOF
+chmod +x "$launcher" "$layout_probe" "$batch_launcher"
 export KESTROVIX_PROGRAM_UNDER_TEST=$launcher KESTROVIX_LAYOUT_PROBE=$layout_probe KESTROVIX_PROGRAM_UNDER_WINE=1
+export KESTROVIX_BATCH_UNDER_TEST=$batch_launcher
 export KESTROVIX_SOUND_RECORDING=$recording QT_QPA_PLATFORM=xcb
 run_test() {
     if timeout 1200 "$tests/$1" "${@:2}"; then echo "ok   $*"; else echo "FAIL $*" >&2; failed=1; fi
 }
-run_test tst_endtoend
+echo "-- The installed console program"
+batch_out=$session_dir/batch
+mkdir -p "$batch_out/windows" "$batch_out/linux"
+cp "$program_dir/resources/bike.avi" "$batch_out/street.avi"
+timeout 300 "$batch_launcher" --quiet --identities --out "$batch_out/windows" "$batch_out/street.avi" \
+    > "$session_dir/batch.log" 2>&1 || true
+"$tests/../kestrovix-batch" --quiet --identities --out "$batch_out/linux" "$batch_out/street.avi"
+check "kestrovix-batch.exe keeps the rows the Linux program does" \
+    '[ -s "$batch_out/linux/street.boxes.csv" ] && cmp -s "$batch_out/windows/street.boxes.csv" "$batch_out/linux/street.boxes.csv"'
+check "kestrovix-batch.exe writes its summary" 'grep -q "\"complete\"" "$batch_out/windows/street.summary.json"'
+
+# KESTROVIX_WINE_TESTS may name some of its test functions, to run only those.
+run_test tst_endtoend ${KESTROVIX_WINE_TESTS:-}
 run_test tst_backgroundaudio soundStartsOnTheFirstClickAndTheProgramEndsWhenClosed
 
 echo "-- Silent uninstall"
