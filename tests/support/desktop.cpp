@@ -15,7 +15,7 @@
 
 namespace desktop {
 
-bool xdotool(const QStringList &arguments, QString *output)
+bool xdotool(const QStringList &arguments, QString *output, bool *xError)
 {
     QProcess process;
     process.start("xdotool", arguments);
@@ -23,6 +23,8 @@ bool xdotool(const QStringList &arguments, QString *output)
         return false;
     if (output)
         *output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    if (xError)
+        *xError = process.readAllStandardError().contains("X Error");
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
@@ -62,8 +64,14 @@ QList<unsigned long> findWindows(const QString &titlePattern)
 {
     QString output;
     QList<unsigned long> windows;
-    if (!xdotool({"search", "--onlyvisible", "--name", titlePattern}, &output))
-        return windows;
+    // A search ends with an X error when a window it looks at goes away meanwhile, as
+    // Wine's short-lived ones do: it is asked again.
+    bool xError = true;
+    for (int attempt = 0; attempt < 5 && xError; ++attempt) {
+        if (xdotool({"search", "--onlyvisible", "--name", titlePattern}, &output, &xError))
+            break;
+        output.clear();
+    }
     for (const QString &line : output.split('\n', Qt::SkipEmptyParts))
         windows << line.trimmed().toULong();
     return windows;

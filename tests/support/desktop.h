@@ -15,9 +15,10 @@ class QWidget;
 
 namespace desktop {
 
-// Runs xdotool with the arguments and waits for it; true if it succeeded.
+// Runs xdotool with the arguments and waits for it; true if it succeeded, and in
+// `xError` whether an X error stopped it.
 // (Its "mousemove --sync" hangs when the pointer is already there: pause instead.)
-bool xdotool(const QStringList &arguments, QString *output = nullptr);
+bool xdotool(const QStringList &arguments, QString *output = nullptr, bool *xError = nullptr);
 
 // Runs a shell command line later, without waiting: input that arrives while
 // the program under test is busy inside a pipeline.

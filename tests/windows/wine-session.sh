@@ -10,7 +10,8 @@ wine_session_start() {
     mkdir -p "$session_dir/home" "$session_dir/run"
     chmod 700 "$session_dir/run"
     export HOME=$session_dir/home XDG_RUNTIME_DIR=$session_dir/run
-    export WINEPREFIX=$session_dir/prefix WINEDEBUG=-all
+    # Wine says nothing, unless KESTROVIX_WINEDEBUG names its channels ("+timestamp,+key").
+    export WINEPREFIX=$session_dir/prefix WINEDEBUG=${KESTROVIX_WINEDEBUG:--all}
     # No .NET or HTML engine to install; no ALSA, whose MIDI probe only complains.
     export WINEDLLOVERRIDES="mscoree,mshtml,winealsa.drv="
     unset PULSE_SERVER
