@@ -32,8 +32,11 @@ struct RowUpdate
 RowUpdate rowUpdate(Mog2Model::Lanes lanes)
 {
 #if defined(__x86_64__) || defined(_M_X64) || defined(__i386__)
+    static const bool avx512 = cv::checkHardwareSupport(CV_CPU_AVX512_SKX);
     static const bool avx2 = cv::checkHardwareSupport(CV_CPU_AVX2);
-    if (avx2 && lanes == Mog2Model::Lanes::Widest)
+    if (avx512 && lanes == Mog2Model::Lanes::Widest)
+        return {updateInLanesAvx512, lanesAvx512()};
+    if (avx2 && lanes != Mog2Model::Lanes::Baseline)
         return {updateInLanesAvx2, lanesAvx2()};
 #else
     Q_UNUSED(lanes)

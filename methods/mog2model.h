@@ -16,9 +16,9 @@
 class Mog2Model : public cv::BackgroundSubtractorMOG2
 {
 public:
-    // The widest vector lanes this machine has (AVX2's 8 where it has them), or the
-    // platform's baseline ones (SSE2's or NEON's 4).
-    enum class Lanes { Widest, Baseline };
+    // The widest vector lanes this machine has (AVX-512's 16 or AVX2's 8 where it has
+    // them), AVX2's at most, or the platform's baseline ones (SSE2's or NEON's 4).
+    enum class Lanes { Widest, Avx2, Baseline };
 
     Mog2Model(int history, double varThreshold, bool detectShadows, Lanes lanes = Lanes::Widest);
 

@@ -57,12 +57,14 @@ inline std::size_t mog2Offset(int cols, int lanes, int nmixtures, int x, int mod
 
 // Converts the row's pixels to the float planes, and updates its full blocks; returns
 // where the pixels of a shorter last block begin. In the widest lanes each platform's
-// baseline has, SSE2 or NEON, and in AVX2's.
+// baseline has, SSE2 or NEON, and in AVX2's and AVX-512's.
 int updateInLanesBaseline(const Mog2Row &row, const Mog2Step &step);
 int lanesBaseline();
 #if defined(__x86_64__) || defined(_M_X64) || defined(__i386__)
 int updateInLanesAvx2(const Mog2Row &row, const Mog2Step &step);
 int lanesAvx2();
+int updateInLanesAvx512(const Mog2Row &row, const Mog2Step &step);
+int lanesAvx512();
 #endif
 
 #endif // MOG2ROWS_H
