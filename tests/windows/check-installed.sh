@@ -9,7 +9,7 @@
 #
 #   tests/windows/check-installed.sh INSTALLER LAYOUT_PROBE_EXE LINUX_BUILD_WITH_TESTS
 # where the layout probe is the Windows build of tools/layoutprobe: the tests learn
-# from it where the Windows program's widgets lie.
+# from it where the Windows program's widgets lie. Beside it lies tools/mog2check.
 set -euo pipefail
 installer=$(realpath "$1")
 probe=$(realpath "$2")
@@ -99,6 +99,16 @@ timeout 300 "$batch_launcher" --quiet --identities --out "$batch_out/windows" "$
 check "kestrovix-batch.exe keeps the rows the Linux program does" \
     '[ -s "$batch_out/linux/street.boxes.csv" ] && cmp -s "$batch_out/windows/street.boxes.csv" "$batch_out/linux/street.boxes.csv"'
 check "kestrovix-batch.exe writes its summary" 'grep -q "\"complete\"" "$batch_out/windows/street.summary.json"'
+
+echo "-- The MOG2 model's masks under Windows"
+cp "$(dirname "$probe")/mog2check.exe" "$program_dir/"
+mog2_status=0
+(cd "$program_dir" && timeout 600 wine mog2check.exe resources/bike.avi resources/video3.mp4) \
+    > "$session_dir/mog2check.log" 2> /dev/null || mog2_status=$?
+rm -f "$program_dir/mog2check.exe"
+echo "$(grep -c '^same' "$session_dir/mog2check.log" || true) cases with the same masks"
+grep -v '^same' "$session_dir/mog2check.log" >&2 || true
+check "the program's MOG2 masks are OpenCV's in every lane width" '[ "$mog2_status" -eq 0 ]'
 
 # KESTROVIX_WINE_TESTS may name some of its test functions, to run only those.
 run_test tst_endtoend ${KESTROVIX_WINE_TESTS:-}
