@@ -106,7 +106,8 @@ mog2_status=0
 (cd "$program_dir" && timeout 600 wine mog2check.exe resources/bike.avi resources/video3.mp4) \
     > "$session_dir/mog2check.log" 2> /dev/null || mog2_status=$?
 rm -f "$program_dir/mog2check.exe"
-echo "$(grep -c '^same' "$session_dir/mog2check.log" || true) cases with the same masks"
+echo "$(grep -c '^same' "$session_dir/mog2check.log" || true) cases with the same masks, in lanes of" \
+    "$(tr -d '\r' < "$session_dir/mog2check.log" | sed -n 's/.*, \([0-9]*\) lanes$/\1/p' | sort -nu | paste -sd ' ')"
 grep -v '^same' "$session_dir/mog2check.log" >&2 || true
 check "the program's MOG2 masks are OpenCV's in every lane width" '[ "$mog2_status" -eq 0 ]'
 
