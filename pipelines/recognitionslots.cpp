@@ -28,6 +28,8 @@ void Kestrovix::onOpencvpic()
         quitIfClosed();
         return;
     }
+    // A file's next frame is decoded while this one is recognised and shown.
+    capture.setReadAhead(!source.isLive());
     seekBar->setRunning(capture.canSeek() && source.kind == VideoSource::File);
     runAutomaticRecognition(capture, methodChooser->choice(), analysisChooser->analysis(), resultChooser->files(),
                             window);
