@@ -1,6 +1,7 @@
 #include "automaticrecognition.h"
 
 #include "annotations.h"
+#include "foregroundlearner.h"
 #include "videoinput.h"
 
 #include <QCoreApplication>
@@ -38,6 +39,7 @@ bool runAutomaticRecognition(VideoInput &capture, const MethodChoice &methods, c
 
     cv::Mat frame;
     cv::Mat foreground;
+    int number = 0;  // the source's number of `frame`
     // A method or a band chosen during the run applies from the next run.
     cv::Ptr<cv::BackgroundSubtractor> ptrMOG = createDetector(methods.detector);
     const SizeBand band = methods.band;
@@ -51,14 +53,46 @@ bool runAutomaticRecognition(VideoInput &capture, const MethodChoice &methods, c
     const SceneAnalysis none;
     const SceneAnalysis *asked = &analysis;
     const bool pictures = sink.wantsPictures() || !files.video.isEmpty();
+    // Where the input reads ahead, the caller waits for no live frame: the next frame is
+    // read and learnt while this one is worked on.
+    const bool learnAhead = capture.readsAhead();
+    cv::Mat nextFrame;
+    cv::Mat nextForeground;
+    int nextNumber = 0;
+    bool nextIsLearnt = false;
+    bool lastFrame = false;  // the source has no frame after this one
+    bool endedByItself = false;
+    ForegroundLearner learner;  // declared last, so that it is done before the above go
+    auto readNext = [&] {
+        if (capture.read(nextFrame, keepWaiting)) {
+            nextNumber = capture.framesRead();
+            learner.learn(*ptrMOG, nextFrame, nextForeground);
+            nextIsLearnt = true;
+        } else {
+            lastFrame = true;
+            endedByItself = !gaveUpWaiting && capture.error().isEmpty();
+        }
+    };
     SinkAnswer answer;
     for (;;) {
         // A frame drawn again, after a change of lines or regions while it was on show,
         // is neither learnt nor counted nor saved a second time.
         const bool again = answer.action == SinkAnswer::Again;
         if (!again) {
-            if (!capture.read(frame, keepWaiting))
-                return finish(!gaveUpWaiting && capture.error().isEmpty());
+            if (nextIsLearnt) {
+                learner.wait();
+                cv::swap(frame, nextFrame);
+                cv::swap(foreground, nextForeground);
+                number = nextNumber;
+                nextIsLearnt = false;
+            } else {
+                if (!capture.read(frame, keepWaiting))
+                    return finish(!gaveUpWaiting && capture.error().isEmpty());
+                number = capture.framesRead();
+                learnForeground(frame, *ptrMOG, foreground);
+            }
+            if (learnAhead)
+                readNext();
             if (asked == &analysis && analysis.version() != regionsVersion) {
                 const QString misfit = analysis.problemOn(frame.size());
                 if (!misfit.isEmpty()) {
@@ -69,19 +103,19 @@ bool runAutomaticRecognition(VideoInput &capture, const MethodChoice &methods, c
                 lookAt = asked->detectionMask(frame.size());
                 regionsVersion = analysis.version();
             }
-            found = findMovingObjects(frame, *ptrMOG, foreground, band, lookAt);
+            found = findObjectsInForeground(foreground, band, lookAt);
             // Lines count the objects they follow: a line drawn during the run turns identities on.
             if (!identities && (methods.identities || !asked->lines().empty()))
                 identities = std::make_unique<IdentityTracker>(methods.tracks, capture.description().fps);
             if (identities) {
                 objects = identities->update(found);
                 for (const Crossing &crossing : counter.update(asked->lines(), objects))
-                    results.crossed(capture.framesRead(), crossing.line + 1, crossing.track, crossing.direction);
+                    results.crossed(number, crossing.line + 1, crossing.track, crossing.direction);
             }
         }
 
         RecognisedFrame recognised;
-        recognised.number = capture.framesRead();
+        recognised.number = number;
         if (identities) {
             for (const IdentifiedObject &object : objects) {
                 recognised.boxes.push_back(object.box);
@@ -110,12 +144,21 @@ bool runAutomaticRecognition(VideoInput &capture, const MethodChoice &methods, c
         answer = sink.frameDone(recognised);
         if (answer.action == SinkAnswer::Stop)
             return finish(false);
-        if (answer.action == SinkAnswer::Seek && capture.seek(answer.frame)) {
-            // From there, the scene is learnt anew and the objects numbered on.
-            ptrMOG = createDetector(methods.detector);
-            if (identities)
-                identities = std::make_unique<IdentityTracker>(methods.tracks, capture.description().fps);
-            counter.forgetObjects();
+        if (answer.action == SinkAnswer::Seek) {
+            if (capture.seek(answer.frame)) {
+                // A frame learnt ahead is past where the run goes on, and of the old model.
+                if (nextIsLearnt)
+                    learner.discard();
+                nextIsLearnt = false;
+                lastFrame = false;
+                // From there, the scene is learnt anew and the objects numbered on.
+                ptrMOG = createDetector(methods.detector);
+                if (identities)
+                    identities = std::make_unique<IdentityTracker>(methods.tracks, capture.description().fps);
+                counter.forgetObjects();
+            }
+        } else if (answer.action == SinkAnswer::Next && lastFrame) {
+            return finish(endedByItself);
         }
     }
 }
@@ -123,20 +166,12 @@ bool runAutomaticRecognition(VideoInput &capture, const MethodChoice &methods, c
 std::vector<cv::Rect> findMovingObjects(const cv::Mat &frame, cv::BackgroundSubtractor &ptrMOG, cv::Mat &foreground,
                                         const SizeBand &band, const cv::Mat &lookAt)
 {
-    ptrMOG.apply(frame, foreground, 0.03);
-    // A MOG2 mask without shadows holds only 0 and 255 already: the threshold would
-    // change nothing, and costs 2 to 5 % of a frame.
-    const auto *mog2 = dynamic_cast<const cv::BackgroundSubtractorMOG2 *>(&ptrMOG);
-    if (!mog2 || mog2->getDetectShadows())
-        cv::threshold(foreground, foreground, 25, 255, cv::THRESH_BINARY);
+    learnForeground(frame, ptrMOG, foreground);
+    return findObjectsInForeground(foreground, band, lookAt);
+}
 
-    // Erode away speckle, then dilate more than was eroded to join the pieces of one object.
-    cv::Mat kernel_erode = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5), cv::Point(-1, -1));
-    cv::Mat kernel_dilate = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(11, 11), cv::Point(-1, -1));
-    cv::erode(foreground, foreground, kernel_erode, cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
-              cv::morphologyDefaultBorderValue());
-    cv::dilate(foreground, foreground, kernel_dilate, cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
-               cv::morphologyDefaultBorderValue());
+std::vector<cv::Rect> findObjectsInForeground(cv::Mat &foreground, const SizeBand &band, const cv::Mat &lookAt)
+{
     // What lies in an ignored region, or outside the watched ones, makes no blob.
     if (!lookAt.empty())
         cv::bitwise_and(foreground, lookAt, foreground);

@@ -29,6 +29,9 @@ bool runAutomaticRecognition(VideoInput &capture, const MethodChoice &methods, c
 // box around every moving object whose size is in `band`.
 std::vector<cv::Rect> findMovingObjects(const cv::Mat &frame, cv::BackgroundSubtractor &ptrMOG, cv::Mat &foreground,
                                         const SizeBand &band = SizeBand(), const cv::Mat &lookAt = cv::Mat());
+// Its second half, on the mask learnForeground leaves: the boxes of its objects.
+std::vector<cv::Rect> findObjectsInForeground(cv::Mat &foreground, const SizeBand &band = SizeBand(),
+                                              const cv::Mat &lookAt = cv::Mat());
 // The same, drawing each box in green on `result`.
 std::vector<cv::Rect> markMovingObjects(const cv::Mat &frame, cv::BackgroundSubtractor &ptrMOG,
                                         cv::Mat &foreground, cv::Mat &result, const SizeBand &band = SizeBand());

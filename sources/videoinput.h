@@ -60,6 +60,7 @@ public:
     bool seek(int frame);
     // Decodes the next frame on the reader thread while the caller works on this one.
     void setReadAhead(bool on) { readAhead = on; }
+    bool readsAhead() const { return readAhead; }
     // Lets a file take as long as it takes to open. OpenCV opens one source at a time in
     // a process, so where several are opened at once a file may wait for a silent
     // server's time-out before its turn comes.

@@ -16,6 +16,8 @@
 
 #include <opencv2/tracking.hpp>
 
+#include <algorithm>
+
 namespace {
 
 // Takes every frame, and the region it is given.
@@ -29,6 +31,10 @@ public:
     SinkAnswer frameDone(RecognisedFrame &frame) override
     {
         numbers.push_back(frame.number);
+        if (frame.number == againAt && std::count(numbers.begin(), numbers.end(), againAt) == 1)
+            return {SinkAnswer::Again};
+        if (frame.number == seekAt && std::count(numbers.begin(), numbers.end(), seekAt) == 1)
+            return {SinkAnswer::Seek, seekTo};
         return {};
     }
     bool keepWaiting() override { return true; }
@@ -40,6 +46,9 @@ public:
     }
 
     cv::Rect region;
+    int againAt = 0;  // the frame drawn anew once
+    int seekAt = 0;   // the frame after which the run goes back once, to seekTo
+    int seekTo = 0;
     std::vector<int> numbers;
     QStringList problems;
 };
@@ -54,6 +63,8 @@ private slots:
     void runsWithoutADisplay();
     void savesTheRowsOfThePlainCalls_data();
     void savesTheRowsOfThePlainCalls();
+    void aSeekAndARedrawKeepTheRowsOfThePlainCalls_data();
+    void aSeekAndARedrawKeepTheRowsOfThePlainCalls();
     void waitingForASilentServerLeavesTheCoreIdle();
 };
 
@@ -112,6 +123,57 @@ void RecognitionRunTest::savesTheRowsOfThePlainCalls()
     QCOMPARE(int(sink.numbers.size()), int(frames.size()) - (manual ? 2 : 0));
     QCOMPARE(sink.numbers.back(), int(frames.size()));
     QVERIFY(expected.size() > 30);
+    QCOMPARE(media::fileLines(files.boxes), expected);
+}
+
+void RecognitionRunTest::aSeekAndARedrawKeepTheRowsOfThePlainCalls_data()
+{
+    QTest::addColumn<bool>("readAhead");  // the next frame also learnt while this one is worked on
+    QTest::addColumn<int>("seekAt");
+    QTest::addColumn<QString>("detector");
+    QTest::newRow("frame by frame") << false << 60 << "mog2";
+    QTest::newRow("read and learnt ahead") << true << 60 << "mog2";
+    QTest::newRow("read and learnt ahead, back from the last frame") << true << 0 << "mog2";
+    QTest::newRow("read and learnt ahead, KNN's random numbers") << true << 60 << "knn";
+}
+
+void RecognitionRunTest::aSeekAndARedrawKeepTheRowsOfThePlainCalls()
+{
+    QFETCH(bool, readAhead);
+    QFETCH(int, seekAt);
+    QFETCH(QString, detector);
+    const QString path = media::resources() + "/bike.avi";
+    const std::vector<cv::Mat> frames = media::readAllFrames(path);
+    const int last = int(frames.size());
+    Collector sink{cv::Rect()};
+    sink.againAt = 30;
+    sink.seekAt = seekAt > 0 ? seekAt : last;
+    sink.seekTo = 20;
+    // Frames 1 to the seek, then from frame 20 to the end learnt by a new model.
+    cv::theRNG() = cv::RNG();
+    QStringList expected = media::plainDetectorRows(std::vector<cv::Mat>(frames.begin(), frames.begin() + sink.seekAt),
+                                                    *createDetector(detector), 500, 1000);
+    for (const QString &row : media::plainDetectorRows(std::vector<cv::Mat>(frames.begin() + 19, frames.end()),
+                                                       *createDetector(detector), 500, 1000))
+        expected << QString::number(row.section(',', 0, 0).toInt() + 19) + "," + row.section(',', 1);
+    cv::theRNG() = cv::RNG();
+    MethodChoice methods;
+    methods.detector = detector;
+
+    QTemporaryDir scratch;
+    const ResultFiles files{scratch.filePath("boxes.csv"), QString(), QString()};
+    VideoInput capture;
+    QVERIFY(capture.open(VideoSource::fromArgument(path), std::string(), [] { return true; }));
+    capture.setReadAhead(readAhead);
+    QVERIFY(runAutomaticRecognition(capture, methods, SceneAnalysis(), files, sink));
+
+    std::vector<int> numbers;
+    for (int number = 1; number <= sink.seekAt; ++number)
+        numbers.insert(numbers.end(), number == sink.againAt ? 2 : 1, number);
+    for (int number = 20; number <= last; ++number)
+        numbers.push_back(number);
+    QCOMPARE(sink.numbers, numbers);
+    QVERIFY(expected.size() > 60);
     QCOMPARE(media::fileLines(files.boxes), expected);
 }
 
