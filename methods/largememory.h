@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <new>
+#include <utility>
 
 // Memory for the large arrays that a model keeps for a whole frame and walks through
 // every frame: in huge pages where the system offers them to a program that asks,
@@ -28,6 +29,18 @@ struct LargeMemoryAllocator
         return static_cast<T *>(allocateLargeMemory(count * sizeof(T)));
     }
     void deallocate(T *memory, std::size_t) { freeLargeMemory(memory); }
+    // A resize leaves new elements as they come, for the owner to fill (in parallel:
+    // the first write to fresh pages is what costs there).
+    template <typename U>
+    void construct(U *element) noexcept
+    {
+        ::new (static_cast<void *>(element)) U;
+    }
+    template <typename U, typename... Arguments>
+    void construct(U *element, Arguments &&...arguments)
+    {
+        ::new (static_cast<void *>(element)) U(std::forward<Arguments>(arguments)...);
+    }
 
     friend bool operator==(const LargeMemoryAllocator &, const LargeMemoryAllocator &) { return true; }
     friend bool operator!=(const LargeMemoryAllocator &, const LargeMemoryAllocator &) { return false; }
