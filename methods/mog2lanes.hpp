@@ -36,8 +36,8 @@ struct Mog2StepLanes
 // One block of pixels whose most used modes are `Most`: with that known when it is
 // compiled, every loop over the modes unrolls and the modes stay in registers.
 template <int Most>
-inline void updateBlock(float *block, const cv::v_float32 data[3], const cv::v_uint32 &used, const Mog2StepLanes &k,
-                        cv::v_float32 &nmodesOut, cv::v_float32 &backgroundOut)
+inline void updateBlock(float *block, std::size_t modeStride, const cv::v_float32 data[3], const cv::v_uint32 &used,
+                        const Mog2StepLanes &k, cv::v_float32 &nmodesOut, cv::v_float32 &backgroundOut)
 {
     using namespace cv;
     constexpr int lanes = v_float32::nlanes;
@@ -49,7 +49,7 @@ inline void updateBlock(float *block, const cv::v_float32 data[3], const cv::v_u
     const int touched = std::min(k.nmixtures, Most + 1);
     v_float32 w[Room], var[Room], mean[Room][3];
     bool weighed[Room] = {}, read[Room] = {}, changed[Room] = {};
-    auto at = [&](int m, int field) { return block + mog2Slot(m, field) * lanes; };
+    auto at = [&](int m, int field) { return block + m * modeStride + field * lanes; };
     auto weigh = [&](int m) {
         if (!weighed[m])
             w[m] = vx_load(at(m, 0));
@@ -225,7 +225,7 @@ int MOG2_LANES_FUNCTION(const Mog2Row &row, const Mog2Step &step)
             for (int c = 0; c < 3; ++c)
                 row.channel[c][x] = row.pixels[3 * x + c];
     }
-    const int blockFloats = lanes * step.nmixtures * mog2Fields;
+    const int blockFloats = lanes * mog2Fields;
     const int prefetchAhead = std::max(1, 128 / lanes);
     const Mog2StepLanes constants(step);
 
@@ -237,22 +237,32 @@ int MOG2_LANES_FUNCTION(const Mog2Row &row, const Mog2Step &step)
         const v_uint32 used = vx_load_expand_q(counts);
         const int most = std::min(int(v_reduce_max(used)), step.nmixtures);
         float *block = row.model + std::size_t(x / lanes) * blockFloats;
-        // What blocks a few ahead read first is on its way from memory meanwhile.
-        for (int line = 0; line < std::max(1, most) * mog2Fields * lanes; line += 16)
-            __builtin_prefetch(block + prefetchAhead * blockFloats + line, 1);
+        // The modes that a block a few ahead used in the last frame are on their way from
+        // memory meanwhile: the first mode's plane streams in, but the others are read here
+        // and there.
+        const int ahead = x + prefetchAhead * lanes;
+        if (ahead + lanes <= row.cols) {
+            alignas(8) unsigned char countsAhead[lanes];
+            std::memcpy(countsAhead, row.modes + ahead, lanes);
+            const int modesAhead = std::min(int(v_reduce_max(vx_load_expand_q(countsAhead))), step.nmixtures);
+            const float *aheadBlock = block + prefetchAhead * blockFloats;
+            for (int m = 0; m < std::max(1, modesAhead); ++m)
+                for (int line = 0; line < blockFloats; line += 16)
+                    __builtin_prefetch(aheadBlock + m * row.modeStride + line, 1);
+        }
         const v_float32 data[3] = {vx_load(row.channel[0] + x), vx_load(row.channel[1] + x),
                                    vx_load(row.channel[2] + x)};
         v_float32 nmodes, background;
         switch (most) {
-        case 0: updateBlock<0>(block, data, used, constants, nmodes, background); break;
-        case 1: updateBlock<1>(block, data, used, constants, nmodes, background); break;
-        case 2: updateBlock<2>(block, data, used, constants, nmodes, background); break;
-        case 3: updateBlock<3>(block, data, used, constants, nmodes, background); break;
-        case 4: updateBlock<4>(block, data, used, constants, nmodes, background); break;
-        case 5: updateBlock<5>(block, data, used, constants, nmodes, background); break;
-        case 6: updateBlock<6>(block, data, used, constants, nmodes, background); break;
-        case 7: updateBlock<7>(block, data, used, constants, nmodes, background); break;
-        default: updateBlock<8>(block, data, used, constants, nmodes, background); break;
+        case 0: updateBlock<0>(block, row.modeStride, data, used, constants, nmodes, background); break;
+        case 1: updateBlock<1>(block, row.modeStride, data, used, constants, nmodes, background); break;
+        case 2: updateBlock<2>(block, row.modeStride, data, used, constants, nmodes, background); break;
+        case 3: updateBlock<3>(block, row.modeStride, data, used, constants, nmodes, background); break;
+        case 4: updateBlock<4>(block, row.modeStride, data, used, constants, nmodes, background); break;
+        case 5: updateBlock<5>(block, row.modeStride, data, used, constants, nmodes, background); break;
+        case 6: updateBlock<6>(block, row.modeStride, data, used, constants, nmodes, background); break;
+        case 7: updateBlock<7>(block, row.modeStride, data, used, constants, nmodes, background); break;
+        default: updateBlock<8>(block, row.modeStride, data, used, constants, nmodes, background); break;
         }
         static_assert(mog2MaxModes == 8, "a case for each count of modes");
         // The floats of the block's pixels are read: their places take its counts and

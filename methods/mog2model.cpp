@@ -48,7 +48,7 @@ RowUpdate rowUpdate(Mog2Model::Lanes lanes)
 void updatePixel(const Mog2Row &row, const Mog2Step &step, int x)
 {
     auto at = [&](int mode, int field) -> float & {
-        return row.model[mog2Offset(row.cols, row.lanes, step.nmixtures, x, mode, field)];
+        return row.model[mog2Offset(row.cols, row.lanes, row.modeStride, x, mode, field)];
     };
     auto w = [&](int m) -> float & { return at(m, 0); };
     auto var = [&](int m) -> float & { return at(m, 1); };
@@ -171,8 +171,11 @@ void Mog2Model::apply(cv::InputArray image, cv::OutputArray fgmask, double learn
         model.clear();
         model.resize(frame.total() * nmixtures * mog2Fields);
         cv::parallel_for_(cv::Range(0, frame.rows), [&](const cv::Range &rows) {
-            const std::size_t perRow = static_cast<std::size_t>(frame.cols) * nmixtures * mog2Fields;
-            std::fill(model.begin() + rows.start * perRow, model.begin() + rows.end * perRow, 0.f);
+            const std::size_t perRow = static_cast<std::size_t>(frame.cols) * mog2Fields;
+            for (int mode = 0; mode < nmixtures; ++mode) {
+                const auto plane = model.begin() + mode * frame.total() * mog2Fields;
+                std::fill(plane + rows.start * perRow, plane + rows.end * perRow, 0.f);
+            }
         });
         modesUsed.assign(frame.total(), 0);
     }
@@ -203,7 +206,8 @@ void Mog2Model::apply(cv::InputArray image, cv::OutputArray fgmask, double learn
                                  lanesHere.count,
                                  frame.ptr<unsigned char>(y),
                                  {channels.data(), channels.data() + cols, channels.data() + 2 * cols},
-                                 model.data() + start * nmixtures * mog2Fields,
+                                 model.data() + start * mog2Fields,
+                                 frame.total() * mog2Fields,
                                  modesUsed.data() + start,
                                  mask.ptr<unsigned char>(y)};
             for (int x = lanesHere.update(row, step); x < cols; ++x)
@@ -222,10 +226,11 @@ void Mog2Model::getBackgroundImage(cv::OutputArray backgroundImage) const
     // As OpenCV's: the modes' means weighted, until their weights pass the background ratio.
     cv::Mat background(frameSize, CV_8UC3, cv::Scalar::all(0));
     for (int y = 0; y < frameSize.height; ++y) {
-        const float *row = model.data() + std::size_t(y) * frameSize.width * nmixtures * mog2Fields;
+        const float *row = model.data() + std::size_t(y) * frameSize.width * mog2Fields;
+        const std::size_t modeStride = frameSize.area() * std::size_t(mog2Fields);
         for (int x = 0; x < frameSize.width; ++x) {
             auto at = [&](int mode, int field) {
-                return row[mog2Offset(frameSize.width, lanesUsed, nmixtures, x, mode, field)];
+                return row[mog2Offset(frameSize.width, lanesUsed, modeStride, x, mode, field)];
             };
             cv::Vec3f meanVal(0.f, 0.f, 0.f);
             float totalWeight = 0.f;

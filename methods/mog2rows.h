@@ -24,35 +24,32 @@ struct Mog2Step
     int nmixtures;
 };
 
-// A row of the model is a run of blocks of `lanes` pixels (the last one shorter where
-// the row does not divide). A vector is one value of one mode for a block's pixels, and
-// a pixel's values lie a block's width apart, a mode's five values one after another,
-// the strongest mode first. As many floats as OpenCV's model keeps.
+// The model is a plane for each mode, the strongest first, and a plane's rows are runs
+// of blocks of `lanes` pixels (the last one shorter where the row does not divide). A
+// vector is one value of one mode for a block's pixels, and a pixel's five values lie a
+// block's width apart. A frame's step reads the strongest mode of nearly every pixel and
+// the others seldom: in planes, what it reads lies together, and memory streams it at
+// full speed. As many floats as OpenCV's model keeps.
 struct Mog2Row
 {
     int cols;
     int lanes;
     const unsigned char *pixels;  // the frame's row, BGR
     float *channel[3];            // room for it as a float plane a channel
-    float *model;                 // the row's blocks
+    float *model;                 // the row's blocks in the first mode's plane
+    std::size_t modeStride;       // the floats from one mode's plane to the next
     unsigned char *modes;
     unsigned char *mask;
 };
 
-// Where a value (`field`: 0 the weight, 1 the variance, 2 to 4 the means) of a mode
-// lies in its block, in widths of the block.
-inline int mog2Slot(int mode, int field)
-{
-    return mode * mog2Fields + field;
-}
-
-// Where a value of a mode of pixel `x` lies in a row of `cols` pixels in blocks of `lanes`.
-inline std::size_t mog2Offset(int cols, int lanes, int nmixtures, int x, int mode, int field)
+// Where a value (`field`: 0 the weight, 1 the variance, 2 to 4 the means) of a mode of
+// pixel `x` lies from the start of its row in the first plane, for a row of `cols` pixels
+// in blocks of `lanes`.
+inline std::size_t mog2Offset(int cols, int lanes, std::size_t modeStride, int x, int mode, int field)
 {
     const int block = x / lanes, lane = x % lanes;
     const int width = (block + 1) * lanes <= cols ? lanes : cols % lanes;
-    return std::size_t(block) * lanes * nmixtures * mog2Fields + std::size_t(mog2Slot(mode, field)) * width
-        + lane;
+    return mode * modeStride + std::size_t(block) * lanes * mog2Fields + std::size_t(field) * width + lane;
 }
 
 // Converts the row's pixels to the float planes, and updates its full blocks; returns
